@@ -1,0 +1,68 @@
+// The model text format and the process-wide triangle store.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+struct ModelVertex {
+    float x, y, z;  // position
+    float u, v;     // texture coordinates; meaningful in mode 1 only
+};
+
+struct ModelTriangle {
+    ModelVertex vertices[3];  // in the order of their lines in the file
+};
+
+// A line as the reader delivers it: the whole line, its line feed included
+// where it had one, followed by a NUL. A line may hold NUL bytes of its own;
+// scanning stops at the first.
+struct ModelLine {
+    char* text;
+    size_t length;
+    size_t capacity;
+};
+
+// The model file while a load runs, read in large blocks.
+struct ModelStream {
+    FILE* file;
+    char* block;
+    size_t begin;      // next unread byte in block
+    size_t end;        // bytes held in block
+    bool atEnd;        // nothing more can be read from file
+    bool hasDataLine;  // this load has delivered a data line
+};
+
+struct ModelStoreRecord {
+    int32_t TextureMode;
+    ModelLine lineBuffer;
+    ModelTriangle* triangles;
+    int32_t triangleCount;
+    ModelStream modelFile;
+};
+
+extern ModelStoreRecord ModelStore;
+
+// Largest count a load allocates: the array stays below half of the build's
+// address space (about 35.8 million triangles on a 32-bit build).
+constexpr int64_t MaxTriangleCount =
+    (SIZE_MAX / 2 / sizeof(ModelTriangle)) < INT32_MAX
+        ? int64_t(SIZE_MAX / 2 / sizeof(ModelTriangle))
+        : int64_t(INT32_MAX);
+
+// Opens the model file for a load; false when it cannot be opened.
+bool OpenModelStream(ModelStream* stream, const char* path);
+void CloseModelStream(ModelStream* stream);
+
+// Reads lines from `stream` into `buffer` until a data line (one that does not
+// begin with "#" or a line feed) has been read. At the end of the file the
+// buffer keeps the last data line of this load, or is emptied when the load
+// has read none. Read errors count as the end of the file.
+void ReadDataLine(ModelStream* stream, ModelLine* buffer);
+
+// Reads the model file at `path` into ModelStore. A file that cannot be opened
+// leaves an empty model (count 0, no array); TextureMode keeps its value.
+void LoadModelFile(const char* path);
+
+// Releases the triangle array and the line buffer; the store is then empty.
+void ReleaseModelStore();

@@ -1,0 +1,222 @@
+#include "model/model.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "model/scan.h"
+
+ModelStoreRecord ModelStore = {};
+
+namespace {
+
+constexpr size_t BlockSize = 1 << 20;
+
+// Moves the unread bytes to the front of the block and reads more behind them.
+// Returns false when nothing more could be read (end of file or read error).
+bool FillBlock(ModelStream* stream) {
+    if (stream->atEnd) return false;
+    size_t keep = stream->end - stream->begin;
+    std::memmove(stream->block, stream->block + stream->begin, keep);
+    size_t got = std::fread(stream->block + keep, 1, BlockSize - keep, stream->file);
+    stream->begin = 0;
+    stream->end = keep + got;
+    if (got == 0) {
+        stream->atEnd = true;
+        return false;
+    }
+    return true;
+}
+
+// Makes room for `size` bytes plus a NUL. Keeps the current contents. On
+// allocation failure the line keeps the room it has.
+bool ReserveLine(ModelLine* line, size_t size) {
+    if (size < line->capacity) return true;
+    size_t capacity = line->capacity ? line->capacity : 256;
+    while (capacity <= size) {
+        if (capacity > SIZE_MAX / 2) return false;
+        capacity *= 2;
+    }
+    char* text = static_cast<char*>(std::realloc(line->text, capacity));
+    if (!text) return false;
+    line->text = text;
+    line->capacity = capacity;
+    return true;
+}
+
+void AppendLine(ModelLine* line, const char* bytes, size_t count) {
+    if (!ReserveLine(line, line->length + count)) {
+        // Out of memory for a giant line: keep what fits.
+        if (line->capacity == 0) return;
+        count = line->capacity - 1 - line->length;
+    }
+    std::memcpy(line->text + line->length, bytes, count);
+    line->length += count;
+    line->text[line->length] = '\0';
+}
+
+void ClearLine(ModelLine* line) {
+    line->length = 0;
+    if (ReserveLine(line, 0)) line->text[0] = '\0';
+}
+
+// Drops a carriage return that stands right before the line feed, so that a
+// CR LF pair reads as one line feed on every build.
+void FoldLineEnd(ModelLine* line) {
+    size_t n = line->length;
+    if (n >= 2 && line->text[n - 1] == '\n' && line->text[n - 2] == '\r') {
+        line->text[n - 2] = '\n';
+        line->text[n - 1] = '\0';
+        line->length = n - 1;
+    }
+}
+
+// Skips the rest of a line (up to and including its line feed).
+void SkipLine(ModelStream* stream) {
+    for (;;) {
+        const char* start = stream->block + stream->begin;
+        size_t avail = stream->end - stream->begin;
+        const void* lf = std::memchr(start, '\n', avail);
+        if (lf) {
+            stream->begin += size_t(static_cast<const char*>(lf) - start) + 1;
+            return;
+        }
+        stream->begin = stream->end;
+        if (!FillBlock(stream)) return;
+    }
+}
+
+// Reads the rest of a line into `line`, replacing its contents.
+void TakeLine(ModelStream* stream, ModelLine* line) {
+    line->length = 0;
+    for (;;) {
+        const char* start = stream->block + stream->begin;
+        size_t avail = stream->end - stream->begin;
+        const void* lf = std::memchr(start, '\n', avail);
+        size_t count = lf ? size_t(static_cast<const char*>(lf) - start) + 1 : avail;
+        AppendLine(line, start, count);
+        stream->begin += count;
+        if (lf || !FillBlock(stream)) break;
+    }
+    FoldLineEnd(line);
+}
+
+void ReleaseTriangles() {
+    delete[] ModelStore.triangles;
+    ModelStore.triangles = nullptr;
+    ModelStore.triangleCount = 0;
+}
+
+}  // namespace
+
+bool OpenModelStream(ModelStream* stream, const char* path) {
+    *stream = ModelStream{};
+    // Binary: line ends are folded by the reader, the same on every build.
+    stream->file = std::fopen(path, "rb");
+    if (!stream->file) return false;
+    std::setvbuf(stream->file, nullptr, _IONBF, 0);
+    stream->block = static_cast<char*>(std::malloc(BlockSize));
+    if (!stream->block) {
+        std::fclose(stream->file);
+        stream->file = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void CloseModelStream(ModelStream* stream) {
+    if (stream->file) std::fclose(stream->file);
+    std::free(stream->block);
+    *stream = ModelStream{};
+}
+
+namespace {
+
+// Allocates `count` uninitialised records, or returns null when the count is
+// out of bounds or memory is short.
+ModelTriangle* AllocateTriangles(int32_t count) {
+    if (count <= 0 || count > MaxTriangleCount) return nullptr;
+    return new (std::nothrow) ModelTriangle[size_t(count)];
+}
+
+}  // namespace
+
+void ReadDataLine(ModelStream* stream, ModelLine* buffer) {
+    for (;;) {
+        if (stream->begin == stream->end && !FillBlock(stream)) {
+            // End of file: the last data line of this load stands again.
+            if (!stream->hasDataLine) ClearLine(buffer);
+            return;
+        }
+        // A CR LF pair is an empty line; make sure both bytes are in view.
+        if (stream->block[stream->begin] == '\r' && stream->begin + 1 == stream->end)
+            FillBlock(stream);
+        const char* first = stream->block + stream->begin;
+        bool empty = first[0] == '\n' ||
+                     (first[0] == '\r' && stream->begin + 1 < stream->end && first[1] == '\n');
+        if (first[0] == '#' || empty) {
+            SkipLine(stream);
+            continue;
+        }
+        TakeLine(stream, buffer);
+        stream->hasDataLine = true;
+        return;
+    }
+}
+
+void LoadModelFile(const char* path) {
+    ModelStoreRecord& store = ModelStore;
+    ReleaseTriangles();
+    static bool releaseAtExit = false;
+    if (!releaseAtExit) releaseAtExit = std::atexit(ReleaseModelStore) == 0;
+
+    if (!OpenModelStream(&store.modelFile, path)) return;
+    ModelStream* stream = &store.modelFile;
+    ModelLine* line = &store.lineBuffer;
+
+    int32_t count = 0;
+    ReadDataLine(stream, line);
+    ScanText(line->text, line->length, "UcgenSayisi >> %d\n", &count);
+    ReadDataLine(stream, line);
+    ScanText(line->text, line->length, "KaplamaKullanimi >> %d\n", &store.TextureMode);
+
+    ModelTriangle* triangles = AllocateTriangles(count);
+    if (count > 0 && !triangles) count = 0;
+    store.triangles = triangles;
+    store.triangleCount = count;
+
+    const int32_t mode = store.TextureMode;
+    if (mode == 0 || mode == 1) {
+        const bool textured = mode == 1;
+        const char* format = textured ? "Vertex %f %f %f >> TKoord %f %f" : "Vertex %f %f %f";
+        float hold[5] = {0, 0, 0, 0, 0};
+        void* const targets[5] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
+        ModelVertex* vertex = count > 0 ? &triangles[0].vertices[0] : nullptr;
+        ModelVertex* const last = vertex ? vertex + size_t(count) * 3 : nullptr;
+        while (vertex != last) {
+            bool repeating = stream->atEnd && stream->begin == stream->end;
+            ReadDataLine(stream, line);
+            ScanTextInto(line->text, line->length, format, targets);
+            // Past the end of the file every read delivers the same line, and a
+            // scan of the same line leaves the holding values as they are: the
+            // remaining vertices are all alike.
+            ModelVertex* stop = repeating ? last : vertex + 1;
+            for (; vertex != stop; ++vertex) {
+                vertex->x = hold[0];
+                vertex->y = hold[1];
+                vertex->z = hold[2];
+                if (textured) {
+                    vertex->u = hold[3];
+                    vertex->v = hold[4];
+                }
+            }
+        }
+    }
+    CloseModelStream(stream);
+}
+
+void ReleaseModelStore() {
+    ReleaseTriangles();
+    std::free(ModelStore.lineBuffer.text);
+    ModelStore.lineBuffer = ModelLine{};
+}

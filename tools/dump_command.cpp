@@ -1,0 +1,111 @@
+// polyview-tool dump: what the viewer's loader makes of a model file.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+#include "model/model.h"
+
+namespace {
+
+void PrintFields(const char* label, const float* values, int fields) {
+    if (label) std::fputs(label, stdout);
+    for (int i = 0; i < fields; ++i)
+        std::printf(i || label ? " %.9g" : "%.9g", double(values[i]));
+    std::putchar('\n');
+}
+
+int FieldCount() {
+    if (ModelStore.TextureMode == 1) return 5;
+    if (ModelStore.TextureMode == 0) return 3;
+    return 0;
+}
+
+void ReadFields(const ModelVertex& vertex, float* values) {
+    values[0] = vertex.x;
+    values[1] = vertex.y;
+    values[2] = vertex.z;
+    values[3] = vertex.u;
+    values[4] = vertex.v;
+}
+
+void PrintVertices(int fields) {
+    float values[5];
+    for (int32_t t = 0; t < ModelStore.triangleCount; ++t)
+        for (const ModelVertex& vertex : ModelStore.triangles[t].vertices) {
+            ReadFields(vertex, values);
+            PrintFields(nullptr, values, fields);
+        }
+}
+
+void PrintSummary(int fields) {
+    if (ModelStore.triangleCount <= 0) return;
+    float low[5], high[5], values[5];
+    bool seen[5] = {};
+    for (int i = 0; i < 5; ++i) low[i] = high[i] = NAN;
+    for (int32_t t = 0; t < ModelStore.triangleCount; ++t)
+        for (const ModelVertex& vertex : ModelStore.triangles[t].vertices) {
+            ReadFields(vertex, values);
+            for (int i = 0; i < fields; ++i) {
+                if (std::isnan(values[i])) continue;
+                if (!seen[i] || values[i] < low[i]) low[i] = values[i];
+                if (!seen[i] || values[i] > high[i]) high[i] = values[i];
+                seen[i] = true;
+            }
+        }
+    PrintFields("min", low, fields);
+    PrintFields("max", high, fields);
+}
+
+}  // namespace
+
+int RunDumpCommand(int argc, char** argv) {
+    bool summary = false;
+    const char* path = nullptr;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--summary") == 0 && !summary) {
+            summary = true;
+        } else if (argv[i][0] == '-' && argv[i][1] != '\0' && std::strcmp(argv[i], "--") != 0) {
+            std::fprintf(stderr, "polyview-tool dump: unknown option '%s'\n", argv[i]);
+            return ExitUsage;
+        } else if (!path) {
+            path = argv[i];
+        } else {
+            std::fputs("polyview-tool dump: only one FILE may be given\n", stderr);
+            return ExitUsage;
+        }
+    }
+    if (!path) {
+        std::fputs("usage: polyview-tool dump [--summary] FILE\n", stderr);
+        return ExitUsage;
+    }
+
+    // The loader reports nothing; find out for ourselves whether it can open
+    // the file.
+    int openError = 0;
+    if (FILE* probe = std::fopen(path, "rb")) {
+        std::fclose(probe);
+    } else {
+        openError = errno;
+    }
+    LoadModelFile(path);
+
+    std::printf("count %d\nmode %d\n", int(ModelStore.triangleCount), int(ModelStore.TextureMode));
+    int fields = FieldCount();
+    if (fields) {
+        if (summary)
+            PrintSummary(fields);
+        else
+            PrintVertices(fields);
+    }
+    if (std::fflush(stdout) != 0) {
+        std::perror("polyview-tool dump: writing the output");
+        return 1;
+    }
+    if (openError) {
+        std::fprintf(stderr, "polyview-tool dump: cannot open '%s': %s\n", path, std::strerror(openError));
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,50 @@
+// polyview-tool: the command-line companion of the viewer. It links the
+// viewer's own model, texture and render code.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(int argc, char** argv);
+};
+
+const Command commands[] = {
+    {"dump", RunDumpCommand},
+};
+
+}  // namespace
+
+void PrintUsage(FILE* out) {
+    std::fputs(
+        "usage: polyview-tool COMMAND [ARGS]\n"
+        "\n"
+        "commands:\n"
+        "  dump FILE             load FILE as the viewer does and print the store:\n"
+        "                        'count N', 'mode M', then one line per vertex\n"
+        "                        (x y z u v in mode 1, x y z in mode 0)\n"
+        "  dump --summary FILE   the count and mode lines, then the smallest and\n"
+        "                        largest value of each field ('min ...', 'max ...')\n"
+        "\n"
+        "  --help                print this text\n",
+        out);
+}
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return ExitUsage;
+    }
+    for (const Command& command : commands)
+        if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 2, argv + 2);
+    std::fprintf(stderr, "polyview-tool: unknown command '%s'\n", argv[1]);
+    PrintUsage(stderr);
+    return ExitUsage;
+}
