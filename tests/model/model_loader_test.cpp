@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+#include "model_test_util.h"
+
+namespace {
+
+std::string Header(int count, int mode) {
+    return "UcgenSayisi >> " + std::to_string(count) + "\nKaplamaKullanimi >> " +
+           std::to_string(mode) + "\n";
+}
+
+void ExpectVertex(const ModelVertex& v, float x, float y, float z) {
+    EXPECT_EQ(v.x, x);
+    EXPECT_EQ(v.y, y);
+    EXPECT_EQ(v.z, z);
+}
+
+void ExpectVertex(const ModelVertex& v, float x, float y, float z, float u, float w) {
+    ExpectVertex(v, x, y, z);
+    EXPECT_EQ(v.u, u);
+    EXPECT_EQ(v.v, w);
+}
+
+}  // namespace
+
+using ModelLoad = ModelFileTest;
+
+TEST_F(ModelLoad, TexturedTriangleKeepsLineOrder) {
+    Load(Header(2, 1) +
+         "Vertex 1 2 3 >> TKoord 0.25 0.5\n"
+         "Vertex -1.5e1 +2.5 .5 >> TKoord 1 0\n"
+         "Vertex 7 8 9 >> TKoord 0 1\n"
+         "Vertex 10 11 12 >> TKoord 0.125 0.375\n"
+         "Vertex 13 14 15 >> TKoord 1 1\n"
+         "Vertex 16 17 18 >> TKoord 0 0");  // last line without a line feed
+    ASSERT_EQ(ModelStore.triangleCount, 2);
+    EXPECT_EQ(ModelStore.TextureMode, 1);
+    ExpectVertex(Vertex(0), 1, 2, 3, 0.25f, 0.5f);
+    ExpectVertex(Vertex(1), -15, 2.5f, 0.5f, 1, 0);
+    ExpectVertex(Vertex(2), 7, 8, 9, 0, 1);
+    ExpectVertex(Vertex(3), 10, 11, 12, 0.125f, 0.375f);
+    ExpectVertex(Vertex(5), 16, 17, 18, 0, 0);
+}
+
+TEST_F(ModelLoad, CommentsAndEmptyLinesAreSkippedAnywhere) {
+    Load("# leading comment\n\n" "UcgenSayisi >> 1\n" "#between\n\n\n"
+         "KaplamaKullanimi >> 0\n" "# before vertices\n" "Vertex 1 2 3\n" "\n"
+         "#x\n" "Vertex 4 5 6\n" "Vertex 7 8 9\n" "# after the last line\n" "Vertex 99 99 99\n");
+    ASSERT_EQ(ModelStore.triangleCount, 1);
+    EXPECT_EQ(ModelStore.TextureMode, 0);
+    ExpectVertex(Vertex(0), 1, 2, 3);
+    ExpectVertex(Vertex(1), 4, 5, 6);
+    ExpectVertex(Vertex(2), 7, 8, 9);
+}
+
+TEST_F(ModelLoad, CarriageReturnLineFeedReadsAsOneLineFeed) {
+    // A CR LF line is empty (skipped); data lines scan as with LF alone.
+    Load("UcgenSayisi >> 1\r\n\r\nKaplamaKullanimi >> 1\r\n\r\n"
+         "Vertex 1 2 3 >> TKoord 4 5\r\nVertex 6 7 8 >> TKoord 9 10\r\n\r\n"
+         "Vertex 11 12 13 >> TKoord 14 15\r\n");
+    ASSERT_EQ(ModelStore.triangleCount, 1);
+    ExpectVertex(Vertex(1), 6, 7, 8, 9, 10);
+    ExpectVertex(Vertex(2), 11, 12, 13, 14, 15);
+}
+
+TEST_F(ModelLoad, LineStartingWithBlankIsDataEvenBeforeHash) {
+    // " # note" is a data line: it fails the vertex scan and repeats the
+    // previous vertex; a line of blanks likewise.
+    Load(Header(1, 0) + "Vertex 1 2 3\n # note\n   \nVertex 9 9 9\n");
+    ExpectVertex(Vertex(0), 1, 2, 3);
+    ExpectVertex(Vertex(1), 1, 2, 3);
+    ExpectVertex(Vertex(2), 1, 2, 3);
+}
+
+TEST_F(ModelLoad, HeaderSpellingDecidesTheMatch) {
+    Load("UcgenSayisi>>1\nKaplamaKullanimi   >>\t 0\nVertex 1 1 1\nVertex 2 2 2\nVertex 3 3 3\n");
+    EXPECT_EQ(ModelStore.triangleCount, 1);
+    EXPECT_EQ(ModelStore.TextureMode, 0);
+
+    ModelStore.TextureMode = 7;
+    Load(" UcgenSayisi >> 4\nkaplamakullanimi >> 1\n");  // leading blank; other case
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+    EXPECT_EQ(ModelStore.TextureMode, 7);
+    EXPECT_EQ(ModelStore.triangles, nullptr);
+}
+
+TEST_F(ModelLoad, CountOfZeroOrLessReadsNoVertexLine) {
+    Load(Header(0, 1) + "Vertex 1 2 3 >> TKoord 4 5\n");
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+    EXPECT_EQ(ModelStore.triangles, nullptr);
+
+    Load(Header(-3, 0) + "Vertex 1 2 3\n");
+    EXPECT_EQ(ModelStore.triangleCount, -3);
+    EXPECT_EQ(ModelStore.triangles, nullptr);
+}
+
+TEST_F(ModelLoad, ModeOtherThanZeroOrOneReadsOnlyTheHeader) {
+    Load(Header(2, 2) + "Vertex 1 2 3\n");
+    EXPECT_EQ(ModelStore.triangleCount, 2);
+    EXPECT_EQ(ModelStore.TextureMode, 2);
+    EXPECT_NE(ModelStore.triangles, nullptr);
+}
+
+TEST_F(ModelLoad, CountOrModeOutsideInt32DoNotMatch) {
+    Load("UcgenSayisi >> 2147483648\nKaplamaKullanimi >> 1\nVertex 1 2 3 >> TKoord 4 5\n");
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+    EXPECT_EQ(ModelStore.triangles, nullptr);
+
+    Load("UcgenSayisi >> -99999999999999999999\nKaplamaKullanimi >> 1\n");
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+
+    Load("UcgenSayisi >> 1\nKaplamaKullanimi >> 4294967296\n"
+         "Vertex 1 2 3 >> TKoord 4 5\nVertex 1 2 3 >> TKoord 4 5\nVertex 1 2 3 >> TKoord 4 5\n");
+    EXPECT_EQ(ModelStore.TextureMode, 1);  // kept from the load before
+    EXPECT_EQ(ModelStore.triangleCount, 1);
+
+    Load("UcgenSayisi >> -2147483648\nKaplamaKullanimi >> 2147483647\n");
+    EXPECT_EQ(ModelStore.triangleCount, INT32_MIN);
+    EXPECT_EQ(ModelStore.TextureMode, INT32_MAX);
+}
+
+TEST_F(ModelLoad, ReloadKeepsModeWhenItsLineDoesNotMatchAndTakesNewContents) {
+    Load(Header(1, 1) + "Vertex 1 2 3 >> TKoord 4 5\nVertex 1 2 3 >> TKoord 4 5\nVertex 1 2 3 >> TKoord 4 5\n");
+    ASSERT_EQ(ModelStore.TextureMode, 1);
+    ModelTriangle* first = ModelStore.triangles;
+    ASSERT_NE(first, nullptr);
+
+    Load("UcgenSayisi >> 1\nKaplamaKullanimi >> zero\n"
+         "Vertex 6 7 8 >> TKoord 9 10\nVertex 6 7 8 >> TKoord 9 10\nVertex 6 7 8\n");
+    EXPECT_EQ(ModelStore.TextureMode, 1);
+    ExpectVertex(Vertex(0), 6, 7, 8, 9, 10);
+    ExpectVertex(Vertex(2), 6, 7, 8, 9, 10);  // plain form keeps u and v
+}
+
+TEST_F(ModelLoad, PartialMatchesKeepHoldingValues) {
+    Load(Header(2, 1) +
+         "Vertex 1 2 3 >> TKoord 4 5\n"
+         "Vertex 6 7\n"                      // z, u, v held
+         "Vertex 1,5 8 9 >> TKoord 1 1\n"    // comma: x = 1, the rest held
+         "Something else\n"                  // repeats the previous vertex
+         "Vertex 10 11 12 >> TKoord\n"       // u, v held
+         "Vertex 1e 2e+ 3E-1 >> TKoord 0x1p-2 inf\n");
+    ExpectVertex(Vertex(0), 1, 2, 3, 4, 5);
+    ExpectVertex(Vertex(1), 6, 7, 3, 4, 5);
+    ExpectVertex(Vertex(2), 1, 7, 3, 4, 5);
+    ExpectVertex(Vertex(3), 1, 7, 3, 4, 5);
+    ExpectVertex(Vertex(4), 10, 11, 12, 4, 5);
+    ExpectVertex(Vertex(5), 1, 2, 0.3f, 0.25f, INFINITY);
+}
+
+TEST_F(ModelLoad, HoldingValuesStartAtZeroInEveryLoad) {
+    Load(Header(1, 1) + "Vertex 1 2 3 >> TKoord 4 5\nVertex 1 2 3 >> TKoord 4 5\nVertex 1 2 3 >> TKoord 4 5\n");
+    Load(Header(1, 1) + "Vertex 7\nnothing\nVertex 1 2 3\n");
+    ExpectVertex(Vertex(0), 7, 0, 0, 0, 0);
+    ExpectVertex(Vertex(1), 7, 0, 0, 0, 0);
+    ExpectVertex(Vertex(2), 1, 2, 3, 0, 0);
+}
+
+TEST_F(ModelLoad, TexturedFormInModeZeroTakesThePosition) {
+    Load(Header(1, 0) + "Vertex 1 2 3 >> TKoord 4 5\nVertex 6 7 8 >> junk\nVertex 9 10 11\n");
+    ExpectVertex(Vertex(0), 1, 2, 3);
+    ExpectVertex(Vertex(1), 6, 7, 8);
+    ExpectVertex(Vertex(2), 9, 10, 11);
+}
+
+TEST_F(ModelLoad, ShortFileRepeatsItsLastDataLine) {
+    Load(Header(3, 1) + "Vertex 1 2 3 >> TKoord 4 5\nVertex 6 7 8 >> TKoord 9 10\n# trailing comment\n\n");
+    ASSERT_EQ(ModelStore.triangleCount, 3);
+    ExpectVertex(Vertex(0), 1, 2, 3, 4, 5);
+    for (int i = 1; i < 9; ++i) ExpectVertex(Vertex(i), 6, 7, 8, 9, 10);
+}
+
+TEST_F(ModelLoad, FileEndingInCommentsBeforeAnyDataLineGivesEmptyLines) {
+    // The first load leaves a data line in the line buffer; the second load
+    // must not read it again.
+    Load(Header(1, 0) + "Vertex 1 2 3\nVertex 1 2 3\nVertex 1 2 3\n");
+    Load("# nothing but comments\n\n# really\n");
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+    EXPECT_EQ(ModelStore.TextureMode, 0);
+
+    Load("");
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+}
+
+TEST_F(ModelLoad, OnlyHeaderGivesRepeatedHeaderLineAsVertices) {
+    // The vertex reads rescan the mode line, which matches no vertex form:
+    // every vertex keeps the zero holding values.
+    Load(Header(2, 1));
+    ASSERT_EQ(ModelStore.triangleCount, 2);
+    for (int i = 0; i < 6; ++i) ExpectVertex(Vertex(i), 0, 0, 0, 0, 0);
+}
+
+TEST_F(ModelLoad, HugeCountWithShortFileFinishesAndRepeatsTheTail) {
+    Load(Header(1000000, 1) + "Vertex 1 2 3 >> TKoord 4 5\nVertex 6 7 8\n");
+    ASSERT_EQ(ModelStore.triangleCount, 1000000);
+    ExpectVertex(Vertex(0), 1, 2, 3, 4, 5);
+    ExpectVertex(Vertex(1), 6, 7, 8, 4, 5);
+    ExpectVertex(Vertex(2999999), 6, 7, 8, 4, 5);
+}
+
+TEST_F(ModelLoad, LongLinesAreReadWhole) {
+    std::string longComment = "#" + std::string(1000, 'x') + "#Vertex 5 5 5\n";
+    std::string longData = "Vertex" + std::string(600, ' ') + "1" + std::string(300, ' ') + "2 3\n";
+    std::string paddedHeader = "UcgenSayisi >> " + std::string(400, '0') + "1\n";
+    Load(longComment + paddedHeader + longComment + "KaplamaKullanimi >> 0\n" + longData +
+         longComment + "Vertex 4 5 6\n" + std::string(254, '#') + "\nVertex 7 8 9\n");
+    ASSERT_EQ(ModelStore.triangleCount, 1);
+    ExpectVertex(Vertex(0), 1, 2, 3);
+    ExpectVertex(Vertex(1), 4, 5, 6);
+    ExpectVertex(Vertex(2), 7, 8, 9);
+}
+
+TEST_F(ModelLoad, LinesAcrossBlockBoundariesAreJoined) {
+    // The reader works in 1 MiB blocks. Put an empty CR LF line, then a data
+    // line, at and around the end of the first block.
+    const size_t block = 1 << 20;
+    for (size_t pairAt : {block - 3, block - 2, block - 1, block}) {
+        std::string text = Header(1, 0);
+        text += "#" + std::string(pairAt - text.size() - 2, 'c') + "\n";
+        ASSERT_EQ(text.size(), pairAt);
+        text += "\r\nVertex 1.25 -2.5 3e1\r\n\r\nVertex 4 5 6\nVertex 7 8 9\n";
+        Load(text);
+        ASSERT_EQ(ModelStore.triangleCount, 1);
+        ExpectVertex(Vertex(0), 1.25f, -2.5f, 30);
+        ExpectVertex(Vertex(1), 4, 5, 6);
+        ExpectVertex(Vertex(2), 7, 8, 9);
+    }
+}
+
+TEST_F(ModelLoad, NulBytesEndTheScannedText) {
+    std::string text = Header(1, 0) + "Vertex 1 2 3\n" + std::string("Vertex 4\0 5 6\n", 14) +
+                       std::string("\0Vertex 7 8 9\n", 14);
+    Load(text);
+    ExpectVertex(Vertex(0), 1, 2, 3);
+    ExpectVertex(Vertex(1), 4, 2, 3);
+    ExpectVertex(Vertex(2), 4, 2, 3);
+}
+
+TEST_F(ModelLoad, FileThatCannotBeOpenedLeavesAnEmptyModel) {
+    Load(Header(1, 1) + "Vertex 1 2 3 >> TKoord 4 5\n");
+    ASSERT_NE(ModelStore.triangles, nullptr);
+    LoadModelFile((dir_ + "/missing.m").c_str());
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+    EXPECT_EQ(ModelStore.triangles, nullptr);
+    EXPECT_EQ(ModelStore.TextureMode, 1);
+    LoadModelFile(dir_.c_str());  // a folder reads as nothing
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+}
+
+#ifndef POLYVIEW_SANITIZE  // the sanitizers reserve more address space than the limit
+TEST_F(ModelLoad, CountThatCannotBeAllocatedLeavesAnEmptyModel) {
+    std::string path = Write("UcgenSayisi >> 100000000\nKaplamaKullanimi >> 1\nVertex 1 2 3 >> TKoord 4 5\n");
+    // 6 GB of triangles cannot fit under a 1 GB address-space limit.
+    auto loadUnderLimit = [&path] {
+        struct rlimit limit;
+        limit.rlim_cur = limit.rlim_max = 1u << 30;
+        setrlimit(RLIMIT_AS, &limit);
+        LoadModelFile(path.c_str());
+        bool empty = ModelStore.triangleCount == 0 && ModelStore.triangles == nullptr &&
+                     ModelStore.TextureMode == 1;
+        std::exit(empty ? 0 : 1);
+    };
+    EXPECT_EXIT(loadUnderLimit(), ::testing::ExitedWithCode(0), "");
+}
+#endif
+
+TEST(ModelLimits, LargestCountFitsTheAddressSpace) {
+    EXPECT_LE(uint64_t(MaxTriangleCount) * sizeof(ModelTriangle), uint64_t(SIZE_MAX));
+    EXPECT_EQ(sizeof(ModelTriangle), 60u);
+}
+
+using ReadDataLineTest = ModelFileTest;
+
+TEST_F(ReadDataLineTest, DeliversDataLinesThenRepeatsTheLast) {
+    std::string path = Write("#c\n\r\nfirst\r\n  # second\nlast");
+    ModelStream stream{};
+    ModelLine line{};
+    ASSERT_TRUE(OpenModelStream(&stream, path.c_str()));
+    std::vector<std::string> got;
+    for (int i = 0; i < 5; ++i) {
+        ReadDataLine(&stream, &line);
+        got.emplace_back(line.text, line.length);
+    }
+    CloseModelStream(&stream);
+    std::free(line.text);
+    EXPECT_EQ(got, (std::vector<std::string>{"first\n", "  # second\n", "last", "last", "last"}));
+}

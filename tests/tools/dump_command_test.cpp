@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include "../model/model_test_util.h"
+#include "tool_runner.h"
+
+using DumpCommand = ModelFileTest;
+
+TEST_F(DumpCommand, PrintsEveryVertexExactly) {
+    std::string path = Write(
+        "UcgenSayisi >> 1\nKaplamaKullanimi >> 1\n"
+        "Vertex 0.1 -2 1e-45 >> TKoord 3.4028235e38 -0\n"
+        "Vertex nan -inf 16777217 >> TKoord 0x1p-3 1.5\n"
+        "Vertex 1 2 3\n");
+    ToolResult r = RunTool("dump '" + path + "'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+              "count 1\nmode 1\n"
+              "0.100000001 -2 1.40129846e-45 3.40282347e+38 -0\n"
+              "nan -inf 16777216 0.125 1.5\n"
+              "1 2 3 0.125 1.5\n");
+}
+
+TEST_F(DumpCommand, ModeZeroPrintsPositionsAndOtherModesNoVertices) {
+    std::string plain = Write("UcgenSayisi >> 1\nKaplamaKullanimi >> 0\nVertex 1 2 3\nVertex 4 5 6\n", "a.m");
+    EXPECT_EQ(RunTool("dump '" + plain + "'").out, "count 1\nmode 0\n1 2 3\n4 5 6\n4 5 6\n");
+    std::string other = Write("UcgenSayisi >> 3\nKaplamaKullanimi >> 2\nVertex 1 2 3\n", "b.m");
+    EXPECT_EQ(RunTool("dump '" + other + "'").out, "count 3\nmode 2\n");
+    EXPECT_EQ(RunTool("dump --summary '" + other + "'").out, "count 3\nmode 2\n");
+}
+
+TEST_F(DumpCommand, SummaryGivesRangesWithoutNaN) {
+    std::string path = Write(
+        "UcgenSayisi >> 1\nKaplamaKullanimi >> 1\n"
+        "Vertex nan 5 -1 >> TKoord 0 1\n"
+        "Vertex 2 -inf 7 >> TKoord 0.5 nan\n"
+        "Vertex -3 4 0 >> TKoord 1 0.25\n");
+    ToolResult r = RunTool("dump --summary '" + path + "'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "count 1\nmode 1\nmin -3 -inf -1 0 0.25\nmax 2 5 7 1 1\n");
+
+    std::string empty = Write("UcgenSayisi >> 0\nKaplamaKullanimi >> 1\n", "empty.m");
+    EXPECT_EQ(RunTool("dump --summary '" + empty + "'").out, "count 0\nmode 1\n");
+}
+
+TEST_F(DumpCommand, MissingFilePrintsTheEmptyStoreAndFails) {
+    ToolResult r = RunTool("dump '" + dir_ + "/missing.m'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "count 0\nmode 0\n");
+    EXPECT_NE(r.err.find("missing.m"), std::string::npos) << r.err;
+}
+
+TEST(ToolUsage, ErrorsExitTwoAndHelpSucceeds) {
+    for (const char* args : {"", "dump", "frobnicate", "dump --bogus x.m", "dump a.m b.m"}) {
+        ToolResult r = RunTool(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.out, "") << args;
+        EXPECT_NE(r.err, "") << args;
+    }
+    ToolResult help = RunTool("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("dump"), std::string::npos);
+}
