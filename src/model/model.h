@@ -27,10 +27,12 @@ struct ModelLine {
 struct ModelStream {
     FILE* file;
     char* block;
-    size_t begin;      // next unread byte in block
-    size_t end;        // bytes held in block
-    bool atEnd;        // nothing more can be read from file
-    bool hasDataLine;  // this load has delivered a data line
+    size_t begin;        // next unread byte in block
+    size_t end;          // bytes held in block
+    bool atEnd;          // nothing more can be read from file
+    bool hasDataLine;    // this load has delivered a data line
+    int64_t linesRead;   // lines taken from the file so far, comments included
+    int64_t lineNumber;  // 1-based number of the last data line delivered
 };
 
 struct ModelStoreRecord {

@@ -1,6 +1,7 @@
 #include "model/scan.h"
 
 #include <charconv>
+#include <cfloat>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -175,9 +176,125 @@ bool ConvertFloatText(const char* text, size_t length, float* out) {
 
 namespace {
 
+#if FLT_EVAL_METHOD == 0 && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define POLYVIEW_FAST_DECIMAL 1
+
+// Eight text bytes as one word, the first byte lowest, each XORed with '0':
+// digits become 0 to 9, every other byte something else.
+uint64_t LoadDigitWord(const char* p) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word ^ 0x3030303030303030ull;
+}
+
+// Number of leading digit bytes in a word from LoadDigitWord (0 to 8).
+int LeadingDigitCount(uint64_t word) {
+    // A byte's top bit ends up set when it is 10 or more; the mask keeps the
+    // addition from carrying into the next byte.
+    uint64_t nonDigit =
+        (((word & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | word) & 0x8080808080808080ull;
+    return nonDigit ? __builtin_ctzll(nonDigit) >> 3 : 8;
+}
+
+// Value of the first `count` (1 to 8) digits of a word from LoadDigitWord.
+uint32_t DigitWordValue(uint64_t word, int count) {
+    word <<= 8 * (8 - count);  // drop the bytes past the digits; zeros lead
+    word = word * 10 + (word >> 8);  // even bytes: two-digit groups
+    word = (((word & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+            (((word >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
+    return uint32_t(word);
+}
+
+// Appends the run of digits at `q` to `mantissa`, advancing `q`. False when
+// the number grows past 19 digits (leading zeros included).
+inline __attribute__((always_inline)) bool TakeDigits(const char*& q, const char* end,
+                                                      uint64_t& mantissa, int& digits) {
+    static const uint64_t Scale[] = {1,      10,      100,      1000,     10000,
+                                     100000, 1000000, 10000000, 100000000};
+    while (end - q >= 8) {
+        uint64_t word = LoadDigitWord(q);
+        int count = LeadingDigitCount(word);
+        if (count == 0) return true;
+        digits += count;
+        if (digits > 19) return false;
+        mantissa = mantissa * Scale[count] + DigitWordValue(word, count);
+        q += count;
+        if (count < 8) return true;
+    }
+    for (; q < end && IsDigit(*q); ++q) {
+        if (++digits > 19) return false;
+        mantissa = mantissa * 10 + unsigned(*q - '0');
+    }
+    return true;
+}
+
+// Plain decimal numbers ("-12.345678", "1.5e-3") with at most 19 digits and a
+// power of ten within 22 are converted here, in one pass: the mantissa (at
+// most 2^53) times the power of ten (exact for positive powers, correctly
+// rounded for negative ones) is within two units in the last place of the
+// exact value, a hundred million times finer than float precision. Rounding
+// that double to float gives the correctly rounded float unless it lies within
+// that distance of a point halfway between two floats. Anything else, and the
+// near-halfway case, returns false with nothing consumed and takes the general
+// path. The characters taken are those the general collection takes for such
+// a number.
+inline __attribute__((always_inline)) bool ScanPlainDecimal(const char*& p, const char* end,
+                                                            float* target) {
+    static const double PowersOfTen[] = {
+        1e-22, 1e-21, 1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12,
+        1e-11, 1e-10, 1e-9,  1e-8,  1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,
+        1e0,   1e1,   1e2,   1e3,   1e4,   1e5,   1e6,   1e7,   1e8,   1e9,   1e10,
+        1e11,  1e12,  1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20,  1e21, 1e22};
+    const char* q = p;
+    if (q >= end) return false;
+    // Signs are as frequent as not in coordinates: no branch on them.
+    bool negative = *q == '-';
+    q += negative | (*q == '+');
+    if (end - q >= 2 && q[0] == '0' && Lower(q[1]) == 'x') return false;
+    uint64_t mantissa = 0;
+    int exponent = 0;  // value = mantissa * 10^exponent
+    int digits = 0;
+    if (!TakeDigits(q, end, mantissa, digits)) return false;
+    if (q < end && *q == '.') {
+        ++q;
+        int before = digits;
+        if (!TakeDigits(q, end, mantissa, digits)) return false;
+        exponent = before - digits;
+    }
+    if (digits == 0) return false;
+    if (q < end && Lower(*q) == 'e') {
+        const char* e = q + 1;
+        bool negativeExponent = false;
+        if (e < end && (*e == '-' || *e == '+')) negativeExponent = *e++ == '-';
+        if (e >= end || !IsDigit(*e)) return false;  // marker without digits
+        int value = 0;
+        for (; e < end && IsDigit(*e); ++e) {
+            if (value > 1000) return false;
+            value = value * 10 + (*e - '0');
+        }
+        exponent += negativeExponent ? -value : value;
+        q = e;
+    }
+    if (mantissa > (uint64_t(1) << 53) || exponent < -22 || exponent > 22) return false;
+    double d = double(mantissa) * PowersOfTen[exponent + 22];
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    // Halfway between two floats the 29 bits below float precision read
+    // 1000...0; keep a margin of 8 on either side.
+    if (((bits & 0x1FFFFFFFu) - (0x10000000u - 8)) <= 16) return false;
+    float f = float(d);
+    *target = negative ? -f : f;
+    p = q;
+    return true;
+}
+#endif
+
 // One pass of glibc's %f collection over [p, end). Sets `next` to the first
 // character not taken. Returns 1 when assigned, 0 on a conversion failure.
 int ScanFloat(const char*& p, const char* end, float* target) {
+#ifdef POLYVIEW_FAST_DECIMAL
+    if (ScanPlainDecimal(p, end, target)) return 1;
+#endif
     const char* start = p;
     const char* q = p;
     auto at = [&](const char* x) { return x < end ? *x : '\0'; };
@@ -311,4 +428,40 @@ int ScanText(const char* text, size_t length, const char* format, ...) {
     for (int i = 0; i < count; ++i) targets[i] = va_arg(args, void*);
     va_end(args);
     return ScanTextInto(text, length, format, targets);
+}
+
+bool ScanVertexLine(const char* text, size_t length, bool textured, float* values) {
+#ifdef POLYVIEW_FAST_DECIMAL
+    // A NUL stops every step below (it is neither a digit, white space nor a
+    // literal), so a line that gets through holds none before its end.
+    const char* p = text;
+    const char* end = text + length;
+    auto skipSpace = [&] {
+        while (p < end && IsSpace((unsigned char)*p)) ++p;
+    };
+    if (length < 6 || std::memcmp(p, "Vertex", 6) != 0) return false;
+    p += 6;
+    float got[5];
+    for (int i = 0; i < 3; ++i) {
+        skipSpace();
+        if (!ScanPlainDecimal(p, end, &got[i])) return false;
+    }
+    if (textured) {
+        skipSpace();
+        if (end - p < 2 || p[0] != '>' || p[1] != '>') return false;
+        p += 2;
+        skipSpace();
+        if (end - p < 6 || std::memcmp(p, "TKoord", 6) != 0) return false;
+        p += 6;
+        for (int i = 3; i < 5; ++i) {
+            skipSpace();
+            if (!ScanPlainDecimal(p, end, &got[i])) return false;
+        }
+    }
+    std::memcpy(values, got, (textured ? 5 : 3) * sizeof(float));
+    return true;
+#else
+    (void)text, (void)length, (void)textured, (void)values;
+    return false;
+#endif
 }

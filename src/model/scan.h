@@ -24,3 +24,10 @@ int ScanTextInto(const char* text, size_t length, const char* format, void* cons
 // or a "0x" hexadecimal mantissa with optional exponent. Returns false when
 // strtof would convert nothing.
 bool ConvertFloatText(const char* text, size_t length, float* out);
+
+// Fast path for vertex lines. When `text` is a vertex line whose numbers are
+// plain decimals, stores 3 values (5 when `textured`) into `values` exactly as
+// ScanTextInto with "Vertex %f %f %f" ("Vertex %f %f %f >> TKoord %f %f")
+// would, and returns true. Otherwise stores nothing and returns false; the
+// caller then uses ScanTextInto.
+bool ScanVertexLine(const char* text, size_t length, bool textured, float* values);

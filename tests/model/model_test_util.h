@@ -4,26 +4,29 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <string>
-#include <unistd.h>
 
 #include "model/model.h"
 
 class ModelFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/polyview-model-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        namespace fs = std::filesystem;
+        std::random_device random;
+        fs::path dir;
+        do {
+            dir = fs::temp_directory_path() / ("polyview-model-" + std::to_string(random()));
+        } while (!fs::create_directory(dir));
+        dir_ = dir.generic_string();
         ReleaseModelStore();
         ModelStore.TextureMode = 0;
     }
     void TearDown() override {
         ReleaseModelStore();
         ModelStore.TextureMode = 0;
-        std::string command = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        std::filesystem::remove_all(dir_);
     }
 
     std::string Write(const std::string& contents, const std::string& name = "poligon.m") {

@@ -1,0 +1,3 @@
+UcgenSayisi>>1
+KaplamaKullanimi >>	2
+Vertex 1 2 3
