@@ -14,6 +14,7 @@ struct Command {
 
 const Command commands[] = {
     {"dump", RunDumpCommand},
+    {"texture", RunTextureCommand},
 };
 
 }  // namespace
@@ -28,6 +29,12 @@ void PrintUsage(FILE* out) {
         "                        (x y z u v in mode 1, x y z in mode 0)\n"
         "  dump --summary FILE   the count and mode lines, then the smallest and\n"
         "                        largest value of each field ('min ...', 'max ...')\n"
+        "  texture PICTURE [--out OUT.png]\n"
+        "                        make a texture from PICTURE as the viewer does\n"
+        "                        (from the picture's own folder, in a headless\n"
+        "                        OpenGL context) and print 'picture WxH' and\n"
+        "                        'texture WxH'; --out writes the texture as a PNG,\n"
+        "                        upright, alpha kept\n"
         "\n"
         "  --help                print this text\n",
         out);

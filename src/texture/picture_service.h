@@ -1,0 +1,73 @@
+// The platform's picture service, as the texture loader uses it. One
+// implementation sits over OLE Automation and GDI (Windows), one over
+// SDL2_image (elsewhere). The loader calls, in this order: LoadPicture,
+// OpenPictureCanvas, MeasurePicture, CreatePixelBlock, DrawPicture, and
+// ReleasePicture on every path once LoadPicture has succeeded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+struct PictureRecord {
+    IPicture* picture;
+    HDC memoryContext;
+    HBITMAP section;
+    HGDIOBJ previousBitmap;  // the memory context's bitmap before the section
+    OLE_XSIZE_HIMETRIC himetricWidth;
+    OLE_YSIZE_HIMETRIC himetricHeight;
+};
+#else
+struct SDL_Surface;
+
+struct PictureRecord {
+    SDL_Surface* surface;  // the decoded picture
+    uint8_t* pixels;       // the pixel block, zero-initialised
+    size_t pixelBytes;
+    bool isMapped;         // the block is its own memory mapping
+};
+#endif
+
+// Largest decoded picture the service accepts: sides up to 16384 and
+// 256 MiB of 4-byte pixels. Larger ones are refused before they are decoded.
+constexpr int64_t MaxPictureSide = 16384;
+constexpr int64_t MaxPictureBytes = int64_t(256) << 20;
+
+// The current directory into `directory` (capacity bytes with the NUL);
+// false when it cannot be read or does not fit.
+bool ReadCurrentDirectory(char* directory, int32_t capacity);
+
+// The full path in wide (UTF-16) characters, NUL included, at most
+// `capacity` units. Windows: the ANSI code page. Elsewhere: UTF-8; bytes that
+// are not UTF-8 become the units 0xDC80..0xDCFF so that they come back
+// unchanged.
+void WidenPath(const char* fullPath, char16_t* widePath, int32_t capacity);
+
+// Loads the picture at the wide path or address. False: missing, unreadable,
+// a format the service cannot read, too large, or an address it cannot
+// fetch; nothing is held then.
+bool LoadPicture(const char16_t* widePath, PictureRecord* picture);
+
+// Whatever the drawing needs besides the picture (Windows: the memory device
+// context). False when it cannot be made.
+bool OpenPictureCanvas(PictureRecord* picture);
+
+// The picture's natural size in pixels.
+void MeasurePicture(PictureRecord* picture, int32_t* width, int32_t* height);
+
+// A zero-initialised block of width x height 4-byte pixels, rows bottom row
+// first, made ready to draw into; false when it cannot be made.
+bool CreatePixelBlock(PictureRecord* picture, int32_t width, int32_t height,
+                      uint8_t** pixels);
+
+// Draws the whole picture, upright, scaled to exactly width x height (each
+// axis on its own), into the pixel block as blue, green, red and a fourth
+// byte that the loader overwrites.
+void DrawPicture(PictureRecord* picture, int32_t width, int32_t height);
+
+// Gives back everything the record holds; safe on a partly made record.
+void ReleasePicture(PictureRecord* picture);

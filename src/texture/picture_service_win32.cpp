@@ -1,0 +1,75 @@
+// The picture service over OLE Automation and GDI: OleLoadPicturePath
+// decodes, IPicture::Render draws into a DIB section that is the pixel block.
+#include "texture/picture_service.h"
+
+static_assert(sizeof(OLECHAR) == sizeof(char16_t), "OLE strings are UTF-16");
+
+bool ReadCurrentDirectory(char* directory, int32_t capacity) {
+    directory[0] = '\0';
+    // Only a directory that does not fit is refused: the full path could not
+    // fit either.
+    return GetCurrentDirectoryA(DWORD(capacity), directory) < DWORD(capacity);
+}
+
+void WidenPath(const char* fullPath, char16_t* widePath, int32_t capacity) {
+    MultiByteToWideChar(CP_ACP, 0, fullPath, -1, reinterpret_cast<LPWSTR>(widePath), capacity);
+}
+
+bool LoadPicture(const char16_t* widePath, PictureRecord* picture) {
+    void* loaded = nullptr;
+    HRESULT result = OleLoadPicturePath(
+        reinterpret_cast<LPOLESTR>(const_cast<char16_t*>(widePath)), nullptr, 0, 0,
+        IID_IPicture, &loaded);
+    if (FAILED(result)) return false;
+    picture->picture = static_cast<IPicture*>(loaded);
+    return true;
+}
+
+bool OpenPictureCanvas(PictureRecord* picture) {
+    HDC screenContext = GetDC(nullptr);
+    picture->memoryContext = CreateCompatibleDC(screenContext);
+    ReleaseDC(nullptr, screenContext);
+    return picture->memoryContext != nullptr;
+}
+
+void MeasurePicture(PictureRecord* picture, int32_t* width, int32_t* height) {
+    picture->picture->get_Width(&picture->himetricWidth);
+    *width = MulDiv(picture->himetricWidth, GetDeviceCaps(picture->memoryContext, LOGPIXELSX), 2540);
+    picture->picture->get_Height(&picture->himetricHeight);
+    *height = MulDiv(picture->himetricHeight, GetDeviceCaps(picture->memoryContext, LOGPIXELSY), 2540);
+}
+
+bool CreatePixelBlock(PictureRecord* picture, int32_t width, int32_t height, uint8_t** pixels) {
+    BITMAPINFO description;
+    ZeroMemory(&description, sizeof description);
+    description.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    description.bmiHeader.biWidth = width;
+    description.bmiHeader.biHeight = height;  // positive: bottom row first
+    description.bmiHeader.biPlanes = 1;
+    description.bmiHeader.biBitCount = 32;
+    description.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    picture->section =
+        CreateDIBSection(picture->memoryContext, &description, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!picture->section) return false;
+    picture->previousBitmap = SelectObject(picture->memoryContext, picture->section);
+    *pixels = static_cast<uint8_t*>(bits);
+    return true;
+}
+
+void DrawPicture(PictureRecord* picture, int32_t width, int32_t height) {
+    // Source from the top edge downwards, so that the picture lands upright.
+    picture->picture->Render(picture->memoryContext, 0, 0, width, height, 0,
+                             picture->himetricHeight, picture->himetricWidth,
+                             -picture->himetricHeight, nullptr);
+}
+
+void ReleasePicture(PictureRecord* picture) {
+    if (picture->section) {
+        SelectObject(picture->memoryContext, picture->previousBitmap);
+        DeleteObject(picture->section);
+    }
+    if (picture->memoryContext) DeleteDC(picture->memoryContext);
+    if (picture->picture) picture->picture->Release();
+    *picture = PictureRecord{};
+}

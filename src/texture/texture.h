@@ -1,0 +1,61 @@
+// The picture texture loader: one picture file or address becomes one RGBA
+// texture with power-of-two sides in which pure black is transparent.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <GL/gl.h>
+
+// Room for a full path and its terminating NUL (the Windows MAX_PATH).
+constexpr int32_t FullPathCapacity = 260;
+
+#ifdef _WIN32
+constexpr char PathSeparator = '\\';
+#else
+constexpr char PathSeparator = '/';
+#endif
+
+// Makes a texture from the picture `pictureName` (relative to the current
+// directory, or an address containing "http://") in the current rendering
+// context and stores its name in `*textureOut`. On failure returns false and
+// leaves `*textureOut`, the context's texture names and every resource as
+// they were.
+bool LoadPictureTexture(const char* pictureName, GLuint* textureOut);
+
+// The full path: `pictureName` unchanged when it contains "http://",
+// otherwise `currentDirectory`, `separator` and `pictureName`. Writes at most
+// FullPathCapacity bytes to `fullPath`; false when the path would be longer
+// than FullPathCapacity - 1 characters. `currentDirectory` is only read for
+// names without "http://".
+bool FormFullPath(const char* pictureName, const char* currentDirectory, char separator,
+                  char* fullPath);
+
+// True when `pictureName` names an address: it contains "http://" anywhere
+// (case-sensitive).
+bool IsPictureAddress(const char* pictureName);
+
+// Texture side for a picture side `side`: `maxSide` when above it, 1 when 0
+// or less, else the power of two nearest on a logarithmic scale.
+int32_t ChooseTextureSide(int32_t side, int32_t maxSide);
+
+// Turns the blue-green-red-x pixel block into red-green-blue-alpha in place:
+// alpha 0 where the colour is pure black, 255 everywhere else.
+void ConvertPixels(uint8_t* pixels, int32_t width, int32_t height);
+
+// glGenTextures into `textureOut`, binds it, linear filters, uploads `pixels`
+// as level 0 RGBA. The texture stays bound.
+void CreatePictureTexture(const uint8_t* pixels, int32_t width, int32_t height,
+                          GLuint* textureOut);
+
+// Seconds spent in each stage of the last successful load; filled only while
+// `textureLoadTimes` points at a record (the benchmark sets it).
+struct TextureLoadTimes {
+    double decodeSeconds;      // picture service load
+    double scaleSeconds;       // picture service drawing into the pixel block
+    double conversionSeconds;  // ConvertPixels
+    double uploadSeconds;      // CreatePictureTexture
+};
+extern TextureLoadTimes* textureLoadTimes;

@@ -1,0 +1,117 @@
+// polyview-tool texture: what the viewer's texture loader makes of a picture.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "headless_gl.h"
+#include "png_output.h"
+#include "texture/picture_service.h"
+#include "texture/texture.h"
+
+namespace {
+
+// The picture's natural size as the service reports it (the loader itself
+// reports only success).
+bool MeasureNaturalSize(const char* pictureName, int32_t* width, int32_t* height) {
+    char directory[FullPathCapacity];
+    char fullPath[FullPathCapacity];
+    if (!IsPictureAddress(pictureName) && !ReadCurrentDirectory(directory, FullPathCapacity))
+        return false;
+    if (!FormFullPath(pictureName, directory, PathSeparator, fullPath)) return false;
+    char16_t widePath[FullPathCapacity];
+    WidenPath(fullPath, widePath, FullPathCapacity);
+    PictureRecord picture = {};
+    if (!LoadPicture(widePath, &picture)) return false;
+    bool isMeasured = OpenPictureCanvas(&picture);
+    if (isMeasured) MeasurePicture(&picture, width, height);
+    ReleasePicture(&picture);
+    return isMeasured;
+}
+
+// Writes the bound texture's level 0 as a PNG, top row first, alpha kept.
+bool WriteTexturePng(const std::string& path, int32_t width, int32_t height, std::string* error) {
+    std::vector<uint8_t> texels(size_t(width) * size_t(height) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    // Texture row 0 is the picture's bottom row, as in a read-back.
+    return WriteBottomUpPng(path, texels.data(), width, height, true, error);
+}
+
+}  // namespace
+
+int RunTextureCommand(int argc, char** argv) {
+    const char* picturePath = nullptr;
+    const char* outPath = nullptr;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc && !outPath) {
+            outPath = argv[++i];
+        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+            std::fprintf(stderr, "polyview-tool texture: unknown option '%s'\n", argv[i]);
+            return ExitUsage;
+        } else if (!picturePath) {
+            picturePath = argv[i];
+        } else {
+            std::fputs("polyview-tool texture: only one PICTURE may be given\n", stderr);
+            return ExitUsage;
+        }
+    }
+    if (!picturePath) {
+        std::fputs("usage: polyview-tool texture PICTURE [--out OUT.png]\n", stderr);
+        return ExitUsage;
+    }
+
+    // The output path stays relative to where the tool was started.
+    std::string out = outPath ? AbsolutePath(outPath) : std::string();
+    // The viewer loads its picture by name from the current directory: do
+    // the same from the picture's own folder. Addresses go as they are.
+    std::string name = picturePath;
+    if (!IsPictureAddress(picturePath)) {
+        size_t slash = name.rfind('/');
+        if (slash != std::string::npos) {
+            std::string folder = slash == 0 ? "/" : name.substr(0, slash);
+            if (chdir(folder.c_str()) != 0) {
+                std::fprintf(stderr, "polyview-tool texture: cannot enter '%s': %s\n", folder.c_str(),
+                             std::strerror(errno));
+                return 1;
+            }
+            name = name.substr(slash + 1);
+        }
+    }
+
+    HeadlessGl gl;
+    std::string error;
+    if (!OpenHeadlessGl(&gl, 0, 0, &error)) {
+        std::fprintf(stderr, "polyview-tool texture: no OpenGL context: %s\n", error.c_str());
+        return 1;
+    }
+    int status = 0;
+    GLuint texture = 0;
+    int32_t pictureWidth = 0, pictureHeight = 0;
+    if (!LoadPictureTexture(name.c_str(), &texture) ||
+        !MeasureNaturalSize(name.c_str(), &pictureWidth, &pictureHeight)) {
+        std::fprintf(stderr,
+                     "polyview-tool texture: '%s' cannot be loaded as a texture "
+                     "(missing, unreadable, not BMP/PNG/JPEG/GIF, or too large)\n",
+                     picturePath);
+        status = 1;
+    } else {
+        GLint width = 0, height = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+        std::printf("picture %dx%d\ntexture %dx%d\n", int(pictureWidth), int(pictureHeight),
+                    int(width), int(height));
+        if (outPath && !WriteTexturePng(out, width, height, &error)) {
+            std::fprintf(stderr, "polyview-tool texture: cannot write '%s': %s\n", outPath,
+                         error.c_str());
+            status = 1;
+        }
+        if (std::fflush(stdout) != 0) status = 1;
+    }
+    CloseHeadlessGl(&gl);
+    return status;
+}
