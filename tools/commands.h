@@ -8,6 +8,7 @@ constexpr int ExitUsage = 2;
 
 int RunDumpCommand(int argc, char** argv);
 int RunTextureCommand(int argc, char** argv);
+int RunSnapshotCommand(int argc, char** argv);
 
 // Prints the whole usage text to `out`.
 void PrintUsage(FILE* out);

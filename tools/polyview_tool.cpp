@@ -15,6 +15,7 @@ struct Command {
 const Command commands[] = {
     {"dump", RunDumpCommand},
     {"texture", RunTextureCommand},
+    {"snapshot", RunSnapshotCommand},
 };
 
 }  // namespace
@@ -35,6 +36,11 @@ void PrintUsage(FILE* out) {
         "                        OpenGL context) and print 'picture WxH' and\n"
         "                        'texture WxH'; --out writes the texture as a PNG,\n"
         "                        upright, alpha kept\n"
+        "  snapshot [--dir DIR] [--size WxH] --out OUT.png\n"
+        "                        draw the viewer's first frame headless, with\n"
+        "                        \"Wall.bmp\" and \"poligon.m\" read from DIR\n"
+        "                        (default: here), W x H pixels (default 640x480),\n"
+        "                        and write it to OUT.png\n"
         "\n"
         "  --help                print this text\n",
         out);

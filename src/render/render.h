@@ -1,0 +1,32 @@
+// Render state, projection and per-frame drawing of the model. OpenGL 1.1 and
+// GLU only; every call acts on the rendering context current on this thread.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <GL/gl.h>
+
+// Name of the texture made from "Wall.bmp" in the current rendering context;
+// 0 until the first texture load succeeds.
+extern GLuint wallTexture;
+
+// Fits the viewport and the 45-degree perspective to a client area of
+// width x height pixels (a height of 0 counts as 1).
+void ResizeScene(int32_t width, int32_t height);
+
+// Sets the fixed render state, loads "Wall.bmp" into wallTexture and, when
+// that succeeded, "poligon.m" into the model store. False when the texture
+// cannot be made.
+bool InitScene();
+
+// Draws one frame of the model 5 units in front of the viewer. Always 1.
+int DrawScene();
+
+// Enables 2D texturing and binds `texture` when the model is textured.
+void BindModelTexture(GLuint texture);
+
+// Issues the model's triangles, one begin/end pair each.
+void DrawModel();

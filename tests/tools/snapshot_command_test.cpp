@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <SDL2/SDL.h>
+#include <SDL2/SDL_image.h>
+
+#include <string>
+
+#include "../model/model_test_util.h"
+#include "tool_runner.h"
+
+namespace {
+
+struct Rgb {
+    int r, g, b;
+};
+
+// Pixel (x, y) of a PNG, y from the top; r = -1 when the file cannot be read.
+Rgb PngPixel(const std::string& path, int x, int y, int* width = nullptr, int* height = nullptr) {
+    SDL_Surface* loaded = IMG_Load(path.c_str());
+    if (!loaded) return {-1, -1, -1};
+    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
+    SDL_FreeSurface(loaded);
+    if (width) *width = rgba->w;
+    if (height) *height = rgba->h;
+    const uint8_t* p = static_cast<const uint8_t*>(rgba->pixels) + y * rgba->pitch + x * 4;
+    Rgb pixel{p[0], p[1], p[2]};
+    SDL_FreeSurface(rgba);
+    return pixel;
+}
+
+}  // namespace
+
+using SnapshotCommand = ModelFileTest;
+
+TEST_F(SnapshotCommand, DrawsTheFolderAtTheAskedSize) {
+    ASSERT_EQ(std::system(("cp '" + std::string(POLYVIEW_EXAMPLES) + "/Wall.bmp' '" + dir_ + "/'").c_str()), 0);
+    // One white triangle in mode 0 around the centre, nothing else.
+    Write("UcgenSayisi >> 1\nKaplamaKullanimi >> 0\n"
+          "Vertex -1 -1 0\nVertex 1 -1 0\nVertex 0 1 0\n");
+    std::string out = dir_ + "/shot.png";
+    ToolResult r = RunTool("snapshot --dir '" + dir_ + "' --size 200x100 --out '" + out + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    int width = 0, height = 0;
+    Rgb centre = PngPixel(out, 100, 50, &width, &height);
+    EXPECT_EQ(width, 200);
+    EXPECT_EQ(height, 100);
+    EXPECT_EQ(centre.r + centre.g + centre.b, 3 * 255);
+    Rgb corner = PngPixel(out, 1, 1);
+    EXPECT_EQ(corner.r + corner.g + corner.b, 0);
+    // The triangle's apex is at the top: the row above the centre is white
+    // near the middle, the bottom corners of the triangle are wide apart.
+    Rgb belowLeft = PngPixel(out, 85, 60), aboveLeft = PngPixel(out, 85, 40);
+    EXPECT_EQ(belowLeft.r, 255);
+    EXPECT_EQ(aboveLeft.r, 0);
+}
+
+TEST_F(SnapshotCommand, DefaultSizeAndRelativeOutputFromTheExampleFolder) {
+    std::string command = "cd '" + dir_ + "' && '" + POLYVIEW_TOOL + "' snapshot --dir '" +
+                          POLYVIEW_EXAMPLES + "' --out shot.png";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    int width = 0, height = 0;
+    PngPixel(dir_ + "/shot.png", 0, 0, &width, &height);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    // The example's house front covers the middle: mostly red bricks.
+    int bricks = 0, samples = 0;
+    for (int y = 200; y < 340; y += 10)
+        for (int x = 240; x < 400; x += 10, ++samples) {
+            Rgb p = PngPixel(dir_ + "/shot.png", x, y);
+            if (p.r > 100 && p.r > 2 * p.b) ++bricks;
+        }
+    EXPECT_GT(bricks, samples * 2 / 3);
+}
+
+TEST_F(SnapshotCommand, MissingPictureFailsInitialisation) {
+    Write("UcgenSayisi >> 0\nKaplamaKullanimi >> 0\n");
+    std::string out = dir_ + "/shot.png";
+    ToolResult r = RunTool("snapshot --dir '" + dir_ + "' --out '" + out + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Initialization Failed.\n");
+    EXPECT_EQ(ReadWhole(out), "");
+}
+
+TEST(SnapshotUsage, BadArgumentsExitTwo) {
+    for (const char* args : {"snapshot", "snapshot --size 10x --out a.png", "snapshot --size 0x5 --out a.png",
+                             "snapshot --out a.png extra", "snapshot --dir"}) {
+        ToolResult r = RunTool(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err, "") << args;
+    }
+    ToolResult r = RunTool("snapshot --dir /nonexistent/folder --out /tmp/x.png");
+    EXPECT_EQ(r.status, 1);
+}
