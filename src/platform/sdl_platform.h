@@ -1,0 +1,109 @@
+// Internals of the Win32 subset over SDL2, shared by its sources. Nothing
+// outside src/platform/ includes this, except the program's start-up and the
+// tests of this layer.
+#pragma once
+
+#include <SDL.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/win32_api.h"
+
+struct HINSTANCE__ {
+    int unused;
+};
+
+// Stock icons and cursors: one object per resource number.
+struct HICON__ {
+    int resourceId;
+};
+
+struct HDC__ {
+    HWND__* window;
+};
+
+struct HWND__ {
+    SDL_Window* sdlWindow;
+    Uint32 sdlWindowId;
+    std::string className;
+    std::string title;
+    WNDPROC windowProc;
+    DWORD style;
+    DWORD exStyle;
+    int x, y;           // top-left corner of the window on the screen
+    int width, height;  // client size
+    HDC__ deviceContext;  // the window's own device context
+    int pixelFormat;      // index set by SetPixelFormat; 0 while none is set
+    int sdlPixelFormat;   // the format whose GL attributes the SDL window was made with
+    bool isVisible;
+    bool isMinimized;
+    bool isFullscreen;
+};
+
+struct HGLRC__ {
+    SDL_GLContext context;
+    int pixelFormat;
+};
+
+// A pixel format the layer offers: RGBA in the display's colour depth.
+struct PlatformPixelFormat {
+    bool isDoubleBuffered;
+    int depthBits;  // the least depth the GL visual is asked for
+};
+
+namespace platform {
+
+extern const PlatformPixelFormat pixelFormats[];
+extern const int pixelFormatCount;
+
+// State of the layer; one thread, as with the Win32 window manager.
+struct LayerState {
+    bool isVideoReady;
+    std::vector<HWND__*> windows;   // live windows, in creation order
+    std::vector<HGLRC__*> contexts; // live rendering contexts
+    HWND__* activeWindow;
+    HWND__* focusWindow;
+    std::deque<MSG> postedMessages;
+    bool isQuitPosted;
+    int quitCode;
+    int cursorCount;                 // ShowCursor's display counter; shown while >= 0
+    bool isFullscreenModeSet;        // ChangeDisplaySettingsA accepted a fullscreen mode
+    SDL_DisplayMode fullscreenMode;  // ... this one
+};
+
+extern LayerState layer;
+
+// Initialises SDL's video subsystem on first use; false where no display can
+// be opened (SDL_GetError() says why).
+bool EnsureVideo();
+
+HWND__* FindLiveWindow(HWND window);
+HWND__* FindWindowBySdlId(Uint32 sdlWindowId);
+HDC__* FindDeviceContext(HDC dc);
+
+// Calls the window's procedure at once, as Win32 does for sent messages.
+LRESULT SendToWindow(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// (Re)creates the window's SDL window, hidden, with the GL attributes of the
+// given pixel format; false when SDL refuses.
+bool CreateSdlWindow(HWND__* window, int pixelFormat);
+
+// Puts a shown popup window into the fullscreen mode that
+// ChangeDisplaySettingsA accepted, when it has that mode's size at 0,0.
+void ApplyFullscreenMode(HWND__* window);
+
+// Gives the window keyboard activation: WM_ACTIVATE and WM_SETFOCUS, and
+// deactivation of the window that had it.
+void ActivateWindow(HWND__* window);
+void DeactivateWindow(HWND__* window);
+
+// Virtual-key code of an SDL key, 0 for keys without one.
+int VirtualKeyOf(const SDL_Keysym& key);
+
+// Releases every window, context and class still held; for the end of the
+// process.
+void ShutdownPlatform();
+
+}  // namespace platform

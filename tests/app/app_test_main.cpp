@@ -1,0 +1,4 @@
+#include "app_test.h"
+
+// Copied during static initialisation, before any test has touched it.
+const WindowStateRecord initialWindowState = WindowState;

@@ -1,0 +1,330 @@
+#include "fake_win32.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "render/render.h"
+
+namespace fake {
+
+const HINSTANCE instance = reinterpret_cast<HINSTANCE>(uintptr_t(0x1000));
+const HWND window = reinterpret_cast<HWND>(uintptr_t(0x2000));
+const HDC dc = reinterpret_cast<HDC>(uintptr_t(0x3000));
+const HGLRC rc = reinterpret_cast<HGLRC>(uintptr_t(0x4000));
+const HICON icon = reinterpret_cast<HICON>(uintptr_t(0x5000));
+const HCURSOR cursor = reinterpret_cast<HCURSOR>(uintptr_t(0x6000));
+
+std::vector<std::string> calls;
+std::set<std::string> failing;
+std::map<std::string, int> answers;
+std::vector<Box> boxes;
+WNDCLASSA registeredClass;
+DEVMODEA displayMode;
+std::vector<PIXELFORMATDESCRIPTOR> choosePixelFormatRecords;
+std::vector<PIXELFORMATDESCRIPTOR> setPixelFormatRecords;
+std::deque<Step> script;
+int passesPastScript;
+
+Step Message(UINT message, WPARAM wParam, LPARAM lParam) {
+    return Step{true, message, wParam, lParam, nullptr};
+}
+
+Step Idle(std::function<void()> action) {
+    return Step{false, 0, 0, 0, std::move(action)};
+}
+
+void Reset() {
+    calls.clear();
+    failing.clear();
+    answers.clear();
+    boxes.clear();
+    memset(&registeredClass, 0, sizeof(registeredClass));
+    memset(&displayMode, 0xEE, sizeof(displayMode));
+    choosePixelFormatRecords.clear();
+    setPixelFormatRecords.clear();
+    script.clear();
+    passesPastScript = 0;
+}
+
+std::vector<std::string> CallsFrom(size_t first) {
+    if (first >= calls.size()) {
+        return {};
+    }
+    return std::vector<std::string>(calls.begin() + first, calls.end());
+}
+
+size_t Find(const std::string& call, size_t from) {
+    for (size_t i = from; i < calls.size(); ++i) {
+        if (calls[i] == call) {
+            return i;
+        }
+    }
+    return calls.size();
+}
+
+std::vector<std::string> CallsNamed(const std::vector<std::string>& names) {
+    std::vector<std::string> result;
+    for (const std::string& call : calls) {
+        for (const std::string& name : names) {
+            if (call.compare(0, name.size() + 1, name + "(") == 0) {
+                result.push_back(call);
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+}  // namespace fake
+
+using namespace fake;
+
+namespace {
+
+std::string Name(const void* handle) {
+    if (!handle) return "NULL";
+    if (handle == instance) return "hInstance";
+    if (handle == window) return "hWnd";
+    if (handle == dc) return "hDC";
+    if (handle == rc) return "hRC";
+    char text[32];
+    snprintf(text, sizeof(text), "%p", handle);
+    return text;
+}
+
+std::string Hex(unsigned long value) {
+    char text[32];
+    snprintf(text, sizeof(text), "0x%lx", value);
+    return text;
+}
+
+std::string Quoted(const char* text) {
+    return text ? "\"" + std::string(text) + "\"" : "NULL";
+}
+
+std::string Resource(LPCSTR name) {
+    uintptr_t value = reinterpret_cast<uintptr_t>(name);
+    return value >> 16 ? Quoted(name) : std::to_string(value);
+}
+
+std::string Bool(BOOL value) {
+    return value ? "TRUE" : "FALSE";
+}
+
+std::string PfdName(const PIXELFORMATDESCRIPTOR* pfd) {
+    return pfd == &WindowState.pixelFormatDesc ? "pfd" : "other pfd";
+}
+
+void Log(const std::string& call) {
+    calls.push_back(call);
+}
+
+bool Fails(const char* name) {
+    return failing.count(name) != 0;
+}
+
+}  // namespace
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
+    Log("GetModuleHandleA(" + Quoted(name) + ")");
+    return instance;
+}
+
+HICON WINAPI LoadIconA(HINSTANCE module, LPCSTR name) {
+    Log("LoadIconA(" + Name(module) + ", " + Resource(name) + ")");
+    return icon;
+}
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE module, LPCSTR name) {
+    Log("LoadCursorA(" + Name(module) + ", " + Resource(name) + ")");
+    return cursor;
+}
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
+    Log("RegisterClassA(" + Quoted(windowClass->lpszClassName) + ")");
+    registeredClass = *windowClass;
+    return Fails("RegisterClassA") ? 0 : 0xC123;
+}
+
+BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE module) {
+    Log("UnregisterClassA(" + Quoted(className) + ", " + Name(module) + ")");
+    return Fails("UnregisterClassA") ? FALSE : TRUE;
+}
+
+LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags) {
+    Log("ChangeDisplaySettingsA(" + std::string(mode ? "dm" : "NULL") + ", " + Hex(flags) + ")");
+    if (!mode) {
+        return DISP_CHANGE_SUCCESSFUL;
+    }
+    displayMode = *mode;
+    return Fails("ChangeDisplaySettingsA") ? DISP_CHANGE_BADMODE : DISP_CHANGE_SUCCESSFUL;
+}
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    Log("MessageBoxA(" + Name(owner) + ", " + Quoted(text) + ", " + Quoted(caption) + ", " + Hex(type) + ")");
+    boxes.push_back(Box{text, caption, type, WindowState.instanceHandle, WindowState.windowHandle,
+                        WindowState.deviceContext, WindowState.renderContext});
+    auto answer = answers.find(caption);
+    return answer == answers.end() ? IDOK : answer->second;
+}
+
+int WINAPI ShowCursor(BOOL show) {
+    Log("ShowCursor(" + Bool(show) + ")");
+    return show ? 0 : -1;
+}
+
+BOOL WINAPI AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle) {
+    Log("AdjustWindowRectEx({" + std::to_string(rect->left) + ", " + std::to_string(rect->top) + ", " +
+        std::to_string(rect->right) + ", " + std::to_string(rect->bottom) + "}, " + Hex(style) + ", " +
+        Bool(menu) + ", " + Hex(exStyle) + ")");
+    // Grows the rectangle by a frame and a caption, as Windows does for a
+    // captioned window.
+    if (style & WS_CAPTION) {
+        rect->left -= 3;
+        rect->top -= 26;
+        rect->right += 3;
+        rect->bottom += 3;
+    }
+    return TRUE;
+}
+
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
+                            int x, int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE module, LPVOID param) {
+    Log("CreateWindowExA(" + Hex(exStyle) + ", " + Quoted(className) + ", " + Quoted(windowName) + ", " +
+        Hex(style) + ", " + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(width) +
+        ", " + std::to_string(height) + ", " + Name(parent) + ", " + Name(menu) + ", " + Name(module) +
+        ", " + Name(param) + ")");
+    return Fails("CreateWindowExA") ? nullptr : window;
+}
+
+BOOL WINAPI DestroyWindow(HWND handle) {
+    Log("DestroyWindow(" + Name(handle) + ")");
+    return Fails("DestroyWindow") ? FALSE : TRUE;
+}
+
+BOOL WINAPI ShowWindow(HWND handle, int command) {
+    Log("ShowWindow(" + Name(handle) + ", " + std::to_string(command) + ")");
+    return FALSE;
+}
+
+BOOL WINAPI SetForegroundWindow(HWND handle) {
+    Log("SetForegroundWindow(" + Name(handle) + ")");
+    return TRUE;
+}
+
+HWND WINAPI SetFocus(HWND handle) {
+    Log("SetFocus(" + Name(handle) + ")");
+    return nullptr;
+}
+
+HDC WINAPI GetDC(HWND handle) {
+    Log("GetDC(" + Name(handle) + ")");
+    return Fails("GetDC") ? nullptr : dc;
+}
+
+int WINAPI ReleaseDC(HWND handle, HDC deviceContext) {
+    Log("ReleaseDC(" + Name(handle) + ", " + Name(deviceContext) + ")");
+    return Fails("ReleaseDC") ? 0 : 1;
+}
+
+int WINAPI ChoosePixelFormat(HDC deviceContext, const PIXELFORMATDESCRIPTOR* pfd) {
+    Log("ChoosePixelFormat(" + Name(deviceContext) + ", " + PfdName(pfd) + ")");
+    choosePixelFormatRecords.push_back(*pfd);
+    return Fails("ChoosePixelFormat") ? 0 : pixelFormatIndex;
+}
+
+BOOL WINAPI SetPixelFormat(HDC deviceContext, int format, const PIXELFORMATDESCRIPTOR* pfd) {
+    Log("SetPixelFormat(" + Name(deviceContext) + ", " + std::to_string(format) + ", " + PfdName(pfd) + ")");
+    setPixelFormatRecords.push_back(*pfd);
+    return Fails("SetPixelFormat") ? FALSE : TRUE;
+}
+
+HGLRC WINAPI wglCreateContext(HDC deviceContext) {
+    Log("wglCreateContext(" + Name(deviceContext) + ")");
+    return Fails("wglCreateContext") ? nullptr : rc;
+}
+
+BOOL WINAPI wglMakeCurrent(HDC deviceContext, HGLRC context) {
+    Log("wglMakeCurrent(" + Name(deviceContext) + ", " + Name(context) + ")");
+    return Fails(context ? "wglMakeCurrent" : "wglMakeCurrent(NULL)") ? FALSE : TRUE;
+}
+
+BOOL WINAPI wglDeleteContext(HGLRC context) {
+    Log("wglDeleteContext(" + Name(context) + ")");
+    return Fails("wglDeleteContext") ? FALSE : TRUE;
+}
+
+BOOL WINAPI SwapBuffers(HDC deviceContext) {
+    Log("SwapBuffers(" + Name(deviceContext) + ")");
+    return TRUE;
+}
+
+BOOL WINAPI PeekMessageA(MSG* msg, HWND handle, UINT filterMin, UINT filterMax, UINT remove) {
+    Log("PeekMessageA(" + Name(handle) + ", " + std::to_string(filterMin) + ", " + std::to_string(filterMax) +
+        ", " + Hex(remove) + ")");
+    if (script.empty()) {
+        ++passesPastScript;
+        *msg = MSG();
+        msg->message = WM_QUIT;
+        msg->wParam = scriptEndCode;
+        return TRUE;
+    }
+    Step step = script.front();
+    script.pop_front();
+    if (step.action) {
+        step.action();
+    }
+    if (!step.hasMessage) {
+        return FALSE;
+    }
+    *msg = MSG();
+    msg->hwnd = step.message == WM_QUIT ? nullptr : WindowState.windowHandle;
+    msg->message = step.message;
+    msg->wParam = step.wParam;
+    msg->lParam = step.lParam;
+    return TRUE;
+}
+
+BOOL WINAPI TranslateMessage(const MSG* msg) {
+    Log("TranslateMessage(" + Hex(msg->message) + ", " + std::to_string(msg->wParam) + ")");
+    return FALSE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg) {
+    Log("DispatchMessageA(" + Hex(msg->message) + ", " + std::to_string(msg->wParam) + ")");
+    // Delivered to the procedure of the class registered last.
+    return registeredClass.lpfnWndProc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    Log("DefWindowProcA(" + Name(handle) + ", " + Hex(message) + ", " + std::to_string(wParam) + ", " +
+        std::to_string(lParam) + ")");
+    return defaultProcResult;
+}
+
+void WINAPI PostQuitMessage(int exitCode) {
+    Log("PostQuitMessage(" + std::to_string(exitCode) + ")");
+    // As on Windows, the quit message comes once no posted message is left.
+    auto firstIdle = script.begin();
+    while (firstIdle != script.end() && firstIdle->hasMessage) {
+        ++firstIdle;
+    }
+    script.insert(firstIdle, Message(WM_QUIT, static_cast<WPARAM>(exitCode)));
+}
+
+// The scene, as the render subsystem offers it.
+
+void ResizeScene(int32_t width, int32_t height) {
+    Log("ResizeScene(" + std::to_string(width) + ", " + std::to_string(height) + ")");
+}
+
+bool InitScene() {
+    Log("InitScene()");
+    return !Fails("InitScene");
+}
+
+int DrawScene() {
+    Log("DrawScene()");
+    return 1;
+}
