@@ -9,6 +9,8 @@ constexpr int ExitUsage = 2;
 int RunDumpCommand(int argc, char** argv);
 int RunTextureCommand(int argc, char** argv);
 int RunSnapshotCommand(int argc, char** argv);
+int RunCheckCommand(int argc, char** argv);
+int RunConvertCommand(int argc, char** argv);
 
 // Prints the whole usage text to `out`.
 void PrintUsage(FILE* out);

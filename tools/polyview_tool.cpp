@@ -16,6 +16,8 @@ const Command commands[] = {
     {"dump", RunDumpCommand},
     {"texture", RunTextureCommand},
     {"snapshot", RunSnapshotCommand},
+    {"check", RunCheckCommand},
+    {"convert", RunConvertCommand},
 };
 
 }  // namespace
@@ -41,6 +43,22 @@ void PrintUsage(FILE* out) {
         "                        \"Wall.bmp\" and \"poligon.m\" read from DIR\n"
         "                        (default: here), W x H pixels (default 640x480),\n"
         "                        and write it to OUT.png\n"
+        "  check [PATH]          read a model file as the viewer does and report, as\n"
+        "                        FILE:LINE: warning|error: ..., every place where the\n"
+        "                        viewer makes something else of it than it seems to\n"
+        "                        mean, and geometry the view will not show; for a\n"
+        "                        folder (default: here) also check its \"Wall.bmp\"\n"
+        "                        and give the picture and texture sizes. Ends with\n"
+        "                        a summary line. Exit 0: nothing to report,\n"
+        "                        1: warnings or errors, 2: the model cannot be read\n"
+        "  convert IN OUT [--fit] [--mode 0|1]\n"
+        "                        convert a mesh that the Open Asset Import Library\n"
+        "                        reads (OBJ, STL, PLY, glTF 2.0, Collada, ...) into\n"
+        "                        a model file: triangulated, node transforms\n"
+        "                        applied, mode 1 when it has texture coordinates\n"
+        "                        (--mode forces one); --fit centres and scales it\n"
+        "                        to fill the viewer's view. OUT is replaced whole or\n"
+        "                        not at all; exit 1 when IN cannot be read\n"
         "\n"
         "  --help                print this text\n",
         out);

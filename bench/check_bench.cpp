@@ -1,0 +1,144 @@
+// Check-time benchmark: how long `polyview-tool check` takes on a clean
+// model, against loading the same file with LoadModelFile in the same run.
+// Prints the figures; it fails only when the check finds a problem in the
+// clean file or disagrees with the loader about count and mode.
+//
+//   check_bench [--count N] [--runs R] [--dir DIR] [--keep]
+//
+// Defaults: 1,000,000 triangles in mode 1, best of 5 runs each, the file
+// under $TMPDIR (or /tmp), removed afterwards unless --keep is given.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "check_model.h"
+#include "model/model.h"
+
+namespace {
+
+// splitmix64: small and reproducible.
+struct Rng {
+    uint64_t state;
+    uint64_t Next() {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    double Unit() { return double(Next() >> 11) * (1.0 / 9007199254740992.0); }
+};
+
+// A clean textured model that lies inside the view: the kind of file an
+// exporter writes, six decimals, a few comment lines.
+bool WriteCleanModel(const std::string& path, int32_t count) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    static char buffer[1 << 20];
+    std::setvbuf(f, buffer, _IOFBF, sizeof buffer);
+    std::fprintf(f, "# benchmark model\nUcgenSayisi >> %d\nKaplamaKullanimi >> 1\n", int(count));
+    Rng rng{42};
+    for (int32_t t = 0; t < count; ++t) {
+        if (t % 100000 == 0) std::fprintf(f, "# triangles from %d\n", int(t));
+        for (int v = 0; v < 3; ++v)
+            std::fprintf(f, "Vertex %.6f %.6f %.6f >> TKoord %.6f %.6f\n", rng.Unit() * 2 - 1,
+                         rng.Unit() * 2 - 1, rng.Unit() * 2 - 1, rng.Unit(), rng.Unit());
+    }
+    bool isWritten = std::fflush(f) == 0 && !std::ferror(f);
+    return std::fclose(f) == 0 && isWritten;
+}
+
+struct Timing {
+    double wall;
+    double cpu;
+};
+
+template <typename Work>
+Timing Measure(Work work) {
+    auto start = std::chrono::steady_clock::now();
+    std::clock_t cpuStart = std::clock();
+    work();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+            double(std::clock() - cpuStart) / CLOCKS_PER_SEC};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int32_t count = 1000000;
+    int runs = 5;
+    bool keep = false;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = tmp && *tmp ? tmp : "/tmp";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--count") == 0 && i + 1 < argc) {
+            count = int32_t(std::atol(argv[++i]));
+        } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
+            dir = argv[++i];
+        } else if (std::strcmp(argv[i], "--keep") == 0) {
+            keep = true;
+        } else {
+            std::fprintf(stderr, "usage: check_bench [--count N] [--runs R] [--dir DIR] [--keep]\n");
+            return 2;
+        }
+    }
+    if (count < 1) count = 1;
+
+    std::string path = dir + "/polyview-check-bench-" + std::to_string(getpid()) + ".m";
+    std::printf("writing %d triangles (mode 1) to %s\n", int(count), path.c_str());
+    if (!WriteCleanModel(path, count)) {
+        std::perror("check_bench: writing the model");
+        return 1;
+    }
+    FILE* size = std::fopen(path.c_str(), "rb");
+    std::fseek(size, 0, SEEK_END);
+    std::printf("file size: %.1f MB\n", double(std::ftell(size)) / 1e6);
+    std::fclose(size);
+
+    FILE* sink = std::fopen("/dev/null", "w");
+    Timing bestLoad = {1e30, 1e30}, bestCheck = {1e30, 1e30};
+    CheckReport report;
+    report.out = sink;
+    ModelCheckResult result;
+    // Alternate the two so that both see the same cache and clock state.
+    for (int run = 0; run < runs; ++run) {
+        Timing load = Measure([&] { LoadModelFile(path.c_str()); });
+        report.warnings = report.errors = 0;
+        Timing check = Measure([&] { result = CheckModelFile(path.c_str(), path, &report); });
+        std::printf("run %d: load %.3f s (cpu %.3f s), check %.3f s (cpu %.3f s)\n", run + 1, load.wall,
+                    load.cpu, check.wall, check.cpu);
+        bestLoad = {std::min(bestLoad.wall, load.wall), std::min(bestLoad.cpu, load.cpu)};
+        bestCheck = {std::min(bestCheck.wall, check.wall), std::min(bestCheck.cpu, check.cpu)};
+    }
+    std::fclose(sink);
+
+    int status = 0;
+    if (report.warnings || report.errors) {
+        std::printf("FAILED: the check reported %d warnings and %d errors on a clean file\n", report.warnings,
+                    report.errors);
+        status = 1;
+    }
+    if (result.triangleCount != ModelStore.triangleCount || result.textureMode != ModelStore.TextureMode) {
+        std::printf("FAILED: check says %d triangles in mode %d, the loader %d in mode %d\n",
+                    int(result.triangleCount), int(result.textureMode), int(ModelStore.triangleCount),
+                    int(ModelStore.TextureMode));
+        status = 1;
+    }
+    std::printf("LoadModelFile (best of %d): %.3f s, cpu %.3f s\n", runs, bestLoad.wall, bestLoad.cpu);
+    std::printf("check         (best of %d): %.3f s, cpu %.3f s\n", runs, bestCheck.wall, bestCheck.cpu);
+    std::printf("check / load: %.2f (cpu time: %.2f); required: below 2\n", bestCheck.wall / bestLoad.wall,
+                bestCheck.cpu / bestLoad.cpu);
+
+    ReleaseModelStore();
+    if (!keep) std::remove(path.c_str());
+    return status;
+}

@@ -1,0 +1,151 @@
+// polyview-tool check: reports where the viewer will make something else of
+// a model (and, for a folder, of its picture) than its author meant.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "check_model.h"
+#include "commands.h"
+#include "headless_gl.h"
+#include "texture/picture_service.h"
+#include "texture/texture.h"
+
+namespace {
+
+const char* const ModelName = "poligon.m";
+const char* const PictureName = "Wall.bmp";
+
+std::string JoinPath(const std::string& folder, const char* name) {
+    if (folder.empty()) return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// The picture's natural size as the picture service reports it, read from
+// the current directory as the viewer reads it.
+bool MeasurePictureFile(const char* pictureName, int32_t* width, int32_t* height) {
+    char directory[FullPathCapacity];
+    char fullPath[FullPathCapacity];
+    if (!ReadCurrentDirectory(directory, FullPathCapacity)) return false;
+    if (!FormFullPath(pictureName, directory, PathSeparator, fullPath)) return false;
+    char16_t widePath[FullPathCapacity];
+    WidenPath(fullPath, widePath, FullPathCapacity);
+    PictureRecord picture = {};
+    if (!LoadPicture(widePath, &picture)) return false;
+    bool isMeasured = OpenPictureCanvas(&picture);
+    if (isMeasured) MeasurePicture(&picture, width, height);
+    ReleasePicture(&picture);
+    return isMeasured;
+}
+
+// "Wall.bmp" in `folder`, made into a texture as the viewer's scene set-up
+// makes it: from the folder as the current directory, in a fresh context.
+void CheckPicture(const std::string& folder, const std::string& shownName, CheckReport* report) {
+    std::string path = JoinPath(folder, PictureName);
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        report->Error(
+            shownName, 0,
+            std::string(errno == ENOENT ? "missing" : std::strerror(errno)) +
+                ": the viewer cannot make its texture and stops at start (\"Initialization Failed.\")");
+        return;
+    }
+    if (FILE* probe = std::fopen(path.c_str(), "rb")) {
+        std::fclose(probe);
+    } else {
+        report->Error(shownName, 0,
+                      std::string("cannot be read (") + std::strerror(errno) +
+                          "): the viewer stops at start (\"Initialization Failed.\")");
+        return;
+    }
+
+    char start[4096];
+    bool hasStart = getcwd(start, sizeof start) != nullptr;
+    if (!folder.empty() && chdir(folder.c_str()) != 0) {
+        report->Error(shownName, 0, std::string("cannot enter its folder: ") + std::strerror(errno));
+        return;
+    }
+    int32_t pictureWidth = 0, pictureHeight = 0;
+    bool isMeasured = MeasurePictureFile(PictureName, &pictureWidth, &pictureHeight);
+    HeadlessGl gl;
+    std::string glError;
+    if (!isMeasured) {
+        report->Error(shownName, 0,
+                      "the picture cannot be read (not a picture, or a format the viewer does not read): "
+                      "the viewer stops at start (\"Initialization Failed.\")");
+    } else if (!OpenHeadlessGl(&gl, 0, 0, &glError)) {
+        report->Note(shownName, 0,
+                     "picture " + std::to_string(pictureWidth) + "x" + std::to_string(pictureHeight) +
+                         "; the texture size is not known here (no OpenGL context: " + glError + ")");
+    } else {
+        GLuint texture = 0;
+        if (!LoadPictureTexture(PictureName, &texture)) {
+            report->Error(shownName, 0,
+                          "the picture cannot be made into a texture (too large?): the viewer stops at "
+                          "start (\"Initialization Failed.\")");
+        } else {
+            GLint maxSide = 0, width = 0, height = 0;
+            glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+            bool isStretched = width != pictureWidth || height != pictureHeight;
+            report->Note(shownName, 0,
+                         "picture " + std::to_string(pictureWidth) + "x" + std::to_string(pictureHeight) +
+                             ", texture " + std::to_string(width) + "x" + std::to_string(height) +
+                             (isStretched ? " (the picture is stretched to it" : " (") +
+                             (isStretched ? "; " : "") + "largest texture side here " +
+                             std::to_string(maxSide) + ")");
+        }
+        CloseHeadlessGl(&gl);
+    }
+    if (hasStart && chdir(start) != 0) {
+        // Nothing after this reads relative paths.
+    }
+}
+
+}  // namespace
+
+int RunCheckCommand(int argc, char** argv) {
+    const char* given = nullptr;
+    for (int i = 0; i < argc; ++i) {
+        if (argv[i][0] == '-' && argv[i][1] != '\0') {
+            std::fprintf(stderr, "polyview-tool check: unknown option '%s'\n", argv[i]);
+            return ExitUsage;
+        }
+        if (given) {
+            std::fputs("polyview-tool check: only one PATH may be given\n", stderr);
+            return ExitUsage;
+        }
+        given = argv[i];
+    }
+
+    // A folder is checked as the viewer finds it there: "poligon.m" and "Wall.bmp".
+    std::string folder;
+    bool isFolder = !given;
+    struct stat info;
+    if (given && stat(given, &info) == 0 && S_ISDIR(info.st_mode)) {
+        isFolder = true;
+        folder = given;
+    }
+    std::string modelPath = isFolder ? JoinPath(folder, ModelName) : given;
+
+    CheckReport report;
+    ModelCheckResult model = CheckModelFile(modelPath.c_str(), modelPath, &report);
+    if (!model.isRead) report.Error(modelPath, 0, "cannot be read: " + model.readError);
+    if (isFolder) CheckPicture(folder, JoinPath(folder, PictureName), &report);
+
+    if (model.isRead)
+        std::printf("%s: %d triangle%s, mode %d, %d warning%s, %d error%s\n", modelPath.c_str(),
+                    int(model.triangleCount), model.triangleCount == 1 ? "" : "s", int(model.textureMode),
+                    report.warnings, report.warnings == 1 ? "" : "s", report.errors,
+                    report.errors == 1 ? "" : "s");
+    if (std::fflush(stdout) != 0) {
+        std::perror("polyview-tool check: writing the report");
+        return 1;
+    }
+    if (!model.isRead) return 2;
+    return report.warnings || report.errors ? 1 : 0;
+}

@@ -1,0 +1,815 @@
+#include "check_model.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+#include "model/scan.h"
+
+void CheckReport::Warning(const std::string& file, int64_t line, const std::string& text) {
+    ++warnings;
+    if (line > 0)
+        std::fprintf(out, "%s:%lld: warning: %s\n", file.c_str(), (long long)line, text.c_str());
+    else
+        std::fprintf(out, "%s: warning: %s\n", file.c_str(), text.c_str());
+}
+
+void CheckReport::Error(const std::string& file, int64_t line, const std::string& text) {
+    ++errors;
+    if (line > 0)
+        std::fprintf(out, "%s:%lld: error: %s\n", file.c_str(), (long long)line, text.c_str());
+    else
+        std::fprintf(out, "%s: error: %s\n", file.c_str(), text.c_str());
+}
+
+void CheckReport::Note(const std::string& file, int64_t line, const std::string& text) {
+    if (line > 0)
+        std::fprintf(out, "%s:%lld: note: %s\n", file.c_str(), (long long)line, text.c_str());
+    else
+        std::fprintf(out, "%s: note: %s\n", file.c_str(), text.c_str());
+}
+
+namespace {
+
+const char* const CountFormat = "UcgenSayisi >> %d\n";
+const char* const ModeFormat = "KaplamaKullanimi >> %d\n";
+const char* const TexturedFormat = "Vertex %f %f %f >> TKoord %f %f";
+const char* const PlainFormat = "Vertex %f %f %f";
+const char* const FieldNames[5] = {"x", "y", "z", "u", "v"};
+
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c | 0x20) : c;
+}
+
+const char* SkipSpace(const char* p, const char* end) {
+    while (p < end && IsSpace(*p)) ++p;
+    return p;
+}
+
+bool StartsWith(const char* p, const char* end, const char* word) {
+    size_t n = std::strlen(word);
+    return size_t(end - p) >= n && std::memcmp(p, word, n) == 0;
+}
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+    size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
+// Length of a number written the plain way at p (sign; digits with an
+// optional fraction and exponent; "0x" hexadecimal; inf, infinity or nan),
+// or 0. Such a number reads the same to every reader, the loader included.
+size_t PlainNumberLength(const char* p, const char* end) {
+    const char* q = p;
+    if (q < end && (*q == '+' || *q == '-')) ++q;
+    auto word = [&](const char* w) {
+        size_t n = std::strlen(w);
+        if (size_t(end - q) < n) return false;
+        for (size_t i = 0; i < n; ++i)
+            if (Lower(q[i]) != w[i]) return false;
+        return true;
+    };
+    if (q < end && (Lower(*q) == 'i' || Lower(*q) == 'n')) {
+        if (word("infinity")) return size_t(q + 8 - p);
+        if (word("inf") || word("nan")) return size_t(q + 3 - p);
+        return 0;
+    }
+    bool hex = end - q >= 2 && q[0] == '0' && Lower(q[1]) == 'x';
+    if (hex) q += 2;
+    auto digit = [&](char c) { return hex ? IsHexDigit(c) : IsDigit(c); };
+    size_t digits = 0;
+    while (q < end && digit(*q)) ++q, ++digits;
+    if (q < end && *q == '.') {
+        ++q;
+        while (q < end && digit(*q)) ++q, ++digits;
+    }
+    if (digits == 0) return 0;
+    if (q < end && Lower(*q) == (hex ? 'p' : 'e')) {
+        const char* e = q + 1;
+        if (e < end && (*e == '+' || *e == '-')) ++e;
+        if (e >= end || !IsDigit(*e)) return 0;  // "1e": not plain
+        while (e < end && IsDigit(*e)) ++e;
+        q = e;
+    }
+    return size_t(q - p);
+}
+
+// A number that ends where a plain number must end.
+bool TakePlainNumber(const char*& p, const char* end) {
+    size_t n = PlainNumberLength(p, end);
+    if (!n) return false;
+    p += n;
+    return p == end || IsSpace(*p) || *p == '>';
+}
+
+#if defined(__GNUC__)
+#define CHECK_INLINE inline __attribute__((always_inline))
+#else
+#define CHECK_INLINE inline
+#endif
+
+CHECK_INLINE const char* SkipDigits(const char* q, const char* end) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Eight bytes at a time: XOR with '0' turns digits into 0 to 9; adding
+    // 0x76 to the low seven bits sets a byte's top bit from 10 on.
+    while (end - q >= 8) {
+        uint64_t word;
+        std::memcpy(&word, q, sizeof word);
+        word ^= 0x3030303030303030ull;
+        uint64_t other =
+            (((word & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | word) & 0x8080808080808080ull;
+        if (other) return q + (__builtin_ctzll(other) >> 3);
+        q += 8;
+    }
+#endif
+    while (q < end && (unsigned char)(*q - '0') < 10) ++q;
+    return q;
+}
+
+// Past a decimal number that the loader's fast scan has read at q.
+const char* SkipScannedDecimal(const char* q, const char* end) {
+    q += q < end && (*q == '-' || *q == '+');
+    q = SkipDigits(q, end);
+    if (q < end && *q == '.') q = SkipDigits(q + 1, end);
+    if (q < end && (*q | 0x20) == 'e') {
+        const char* e = q + 1;
+        e += e < end && (*e == '-' || *e == '+');
+        const char* digits = SkipDigits(e, end);
+        if (digits != e) q = digits;  // "1e" is not a plain number: stop at the 'e'
+    }
+    return q;
+}
+
+// For a line that the loader's fast scan (ScanVertexLine) took whole, which
+// vouches for the keywords and every number: true when the numbers stand
+// apart ("1-2" reads as two) and only white space follows the last one.
+bool IsScannedLineClean(const char* p, const char* end, bool textured) {
+    p += 6;  // "Vertex"
+    const int count = textured ? 5 : 3;
+    for (int i = 0; i < count; ++i) {
+        p = SkipSpace(p, end);
+        if (i == 3) p = SkipSpace(SkipSpace(p + 2, end) + 6, end);  // ">>", "TKoord"
+        p = SkipScannedDecimal(p, end);
+        if (p < end && !IsSpace(*p) && !(i == 2 && textured && *p == '>')) return false;
+    }
+    return SkipSpace(p, end) == end;
+}
+
+// The fast path: a vertex line written exactly in the form the mode asks
+// for, every number plain, nothing after the last one. The loader's scan
+// reads such a line whole and as written.
+bool IsPlainVertexLine(const char* p, const char* end, bool textured) {
+    if (!StartsWith(p, end, "Vertex")) return false;
+    p += 6;
+    for (int i = 0; i < 3; ++i) {
+        p = SkipSpace(p, end);
+        if (!TakePlainNumber(p, end)) return false;
+    }
+    if (textured) {
+        p = SkipSpace(p, end);
+        if (!StartsWith(p, end, ">>")) return false;
+        p = SkipSpace(p + 2, end);
+        if (!StartsWith(p, end, "TKoord")) return false;
+        p += 6;
+        for (int i = 0; i < 2; ++i) {
+            p = SkipSpace(p, end);
+            if (!TakePlainNumber(p, end)) return false;
+        }
+    }
+    return SkipSpace(p, end) == end;
+}
+
+std::string Quote(const char* p, const char* end, size_t limit = 40) {
+    std::string text;
+    for (; p < end && text.size() < limit; ++p) {
+        unsigned char c = (unsigned char)*p;
+        if (c == '\n' || c == '\r') break;
+        if (c < 0x20 || c == 0x7F)
+            text += '?';
+        else
+            text += char(c);
+    }
+    if (p < end && *p != '\n' && *p != '\r') text += "...";
+    return "'" + text + "'";
+}
+
+std::string FormatFloat(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+// What a vertex line seems to mean, read leniently.
+
+enum class TokenKind { Plain, DecimalComma, Malformed, NotNumber };
+
+struct Token {
+    std::string text;
+    TokenKind kind;
+    float meant;  // Plain and DecimalComma only
+};
+
+struct VertexIntent {
+    bool blankBefore = false;       // white space before the first word
+    bool commentLike = false;       // blanks, then '#'
+    bool blankOnly = false;         // nothing but white space
+    std::string keyword;            // the first word
+    std::vector<Token> numbers;     // before ">>" or "TKoord"
+    std::string arrow;              // the run of '>' found, if any
+    std::string texWord;            // the word after the first numbers, if any
+    std::vector<Token> texNumbers;  // after it
+    std::string trailing;           // a second run of text that fits nowhere
+};
+
+Token ClassifyNumber(const std::string& text) {
+    Token token{text, TokenKind::NotNumber, 0.0f};
+    const char* p = text.data();
+    const char* end = p + text.size();
+    size_t plain = PlainNumberLength(p, end);
+    if (plain == text.size()) {
+        token.kind = TokenKind::Plain;
+        ConvertFloatText(p, text.size(), &token.meant);
+        return token;
+    }
+    size_t comma = text.find(',');
+    if (comma != std::string::npos && text.find(',', comma + 1) == std::string::npos) {
+        std::string dotted = text;
+        dotted[comma] = '.';
+        bool digitNear =
+            (comma > 0 && IsDigit(text[comma - 1])) || (comma + 1 < text.size() && IsDigit(text[comma + 1]));
+        if (digitNear && PlainNumberLength(dotted.data(), dotted.data() + dotted.size()) == dotted.size()) {
+            token.kind = TokenKind::DecimalComma;
+            ConvertFloatText(dotted.data(), dotted.size(), &token.meant);
+            return token;
+        }
+    }
+    if (plain > 0 ||
+        (!text.empty() && (IsDigit(text[0]) || text[0] == '-' || text[0] == '+' || text[0] == '.')))
+        token.kind = TokenKind::Malformed;
+    return token;
+}
+
+VertexIntent ReadVertexIntent(const char* p, const char* end) {
+    VertexIntent intent;
+    intent.blankBefore = p < end && IsSpace(*p);
+    p = SkipSpace(p, end);
+    if (p == end) {
+        intent.blankOnly = true;
+        return intent;
+    }
+    if (*p == '#') {
+        intent.commentLike = true;
+        return intent;
+    }
+    const char* w = p;
+    while (p < end && IsLetter(*p)) ++p;
+    intent.keyword.assign(w, p);
+    if (!EqualsIgnoringCase(intent.keyword, "vertex")) {
+        // Not a vertex line; keep the rest as it stands for the message.
+        intent.trailing.assign(w, end);
+        return intent;
+    }
+    int section = 0;  // 0: coordinates, 1: texture coordinates
+    for (;;) {
+        p = SkipSpace(p, end);
+        if (p == end) break;
+        const char* start = p;
+        if (*p == '#') {
+            intent.trailing.assign(start, end);  // a note after the line's fields
+            break;
+        }
+        if (*p == '>') {
+            while (p < end && *p == '>') ++p;
+            if (section == 0 && intent.arrow.empty() && intent.texWord.empty()) {
+                intent.arrow.assign(start, p);
+                continue;
+            }
+        } else if (IsLetter(*p)) {
+            while (p < end && IsLetter(*p)) ++p;
+            std::string word(start, p);
+            bool isNumberWord = EqualsIgnoringCase(word, "inf") || EqualsIgnoringCase(word, "infinity") ||
+                                EqualsIgnoringCase(word, "nan");
+            bool isTexPlace = !intent.arrow.empty() || intent.numbers.size() >= 3;
+            if (!isNumberWord && section == 0 && intent.texWord.empty() && isTexPlace) {
+                intent.texWord = word;
+                section = 1;
+                continue;
+            }
+            if (isNumberWord && (p == end || IsSpace(*p) || *p == '>')) {
+                (section ? intent.texNumbers : intent.numbers).push_back(ClassifyNumber(word));
+                continue;
+            }
+            while (p < end && !IsSpace(*p) && *p != '>') ++p;
+            (section ? intent.texNumbers : intent.numbers).push_back(ClassifyNumber(std::string(start, p)));
+            continue;
+        } else {
+            while (p < end && !IsSpace(*p) && *p != '>') ++p;
+            if (!intent.arrow.empty() && intent.texWord.empty()) section = 1;
+            (section ? intent.texNumbers : intent.numbers).push_back(ClassifyNumber(std::string(start, p)));
+            continue;
+        }
+        // Something in a place where nothing more is expected.
+        intent.trailing.assign(start, end);
+        break;
+    }
+    return intent;
+}
+
+// ---------------------------------------------------------------------------
+// The whole check.
+
+class ModelChecker {
+public:
+    ModelChecker(const std::string& name, CheckReport* report) : name_(name), report_(report) {}
+
+    ModelCheckResult Run(const char* path);
+
+private:
+    bool NextLine();
+    const char* LineEnd() const;
+    void CheckNulBytes();
+    void CheckHeader(bool isCount, int32_t* value, bool* matched);
+    void CheckVertexLine(bool textured, int full, int scanned, bool isFastScan, const float* hold);
+    void ExplainVertexMismatch(const VertexIntent& intent, bool textured, int full, int scanned,
+                               const float* hold);
+    std::string KeptFields(int from, int full) const;
+    void AddVertex(const float* hold, int64_t line, int64_t times);
+    void ReportGeometry(int64_t triangles);
+    void CheckTrailingLines(int64_t needed, int32_t mode, int32_t count);
+
+    std::string name_;
+    CheckReport* report_;
+    ModelStream stream_ = {};
+    ModelLine line_ = {};
+
+    int64_t supplied_[5] = {0, 0, 0, 0, 0};  // line that last gave each field
+
+    // Geometry of the vertices as stored.
+    int64_t nearCount_ = 0, farCount_ = 0, nearLine_ = 0, farLine_ = 0;
+    int64_t trianglesOutside_ = 0;
+    int64_t firstVertexLine_ = 0;
+    unsigned triangleCodes_ = ~0u;  // clip planes all vertices of this triangle lie outside
+    int vertexInTriangle_ = 0;
+    double clipScale_ = 1.0 / std::tan(ViewFieldOfView / 2 * 3.14159265358979323846 / 180.0);
+};
+
+bool ModelChecker::NextLine() {
+    int64_t before = stream_.lineNumber;
+    ReadDataLine(&stream_, &line_);
+    return stream_.lineNumber != before;
+}
+
+const char* ModelChecker::LineEnd() const {
+    const void* nul = std::memchr(line_.text, '\0', line_.length);
+    return nul ? static_cast<const char*>(nul) : line_.text + line_.length;
+}
+
+void ModelChecker::CheckNulBytes() {
+    const void* nul = std::memchr(line_.text, '\0', line_.length);
+    if (!nul) return;
+    size_t column = size_t(static_cast<const char*>(nul) - line_.text) + 1;
+    report_->Warning(name_, stream_.lineNumber,
+                     "NUL byte in column " + std::to_string(column) + ": the rest of the line is not read");
+}
+
+// One header line, scanned as the loader scans it. `value` keeps its value
+// when the line does not match, as in the loader.
+void ModelChecker::CheckHeader(bool isCount, int32_t* value, bool* matched) {
+    const char* keyword = isCount ? "UcgenSayisi" : "KaplamaKullanimi";
+    const char* other = isCount ? "KaplamaKullanimi" : "UcgenSayisi";
+    const char* what = isCount ? "count line" : "texture mode line";
+    const char* effect = isCount ? "the count reads as 0 and nothing is drawn"
+                                 : "the mode stays 0 (on a reload: the previous mode)";
+    int64_t lineNo = stream_.lineNumber;
+    const char* text = line_.text;
+    const char* end = LineEnd();
+    CheckNulBytes();
+    int32_t scanned = *value;
+    *matched = ScanText(line_.text, line_.length, isCount ? CountFormat : ModeFormat, &scanned) == 1;
+    if (*matched) {
+        *value = scanned;
+        // The number ended where the scan stopped; anything after it is lost.
+        const char* p = SkipSpace(text + std::strlen(keyword), end) + 2;
+        p = SkipSpace(p, end);
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        while (p < end && IsDigit(*p)) ++p;
+        const char* rest = p;
+        p = SkipSpace(p, end);
+        if (p < end && *p != '#') {
+            if (p == rest && (*p == '.' || *p == ',' || IsLetter(*p)))
+                report_->Warning(name_, lineNo,
+                                 std::string(what) + ": the number is read as " + std::to_string(scanned) +
+                                     ", " + Quote(p, end) + " after it is ignored");
+            else
+                report_->Warning(name_, lineNo,
+                                 std::string(what) + ": " + Quote(p, end) + " after the number is ignored");
+        }
+        return;
+    }
+
+    std::string why;
+    const char* p = text;
+    if (p < end && IsSpace(*p)) {
+        p = SkipSpace(p, end);
+        if (p < end && *p == '#') {
+            report_->Error(name_, lineNo,
+                           "a blank before '#' makes this a data line, not a comment; it stands where the " +
+                               std::string(what) + " belongs, so " + effect);
+            return;
+        }
+        why = "a blank before the keyword";
+    }
+    if (p == end) {
+        report_->Error(
+            name_, lineNo,
+            (text == end ? std::string("an empty data line where the ")
+                         : std::string("a line of blanks only is a data line; it stands where the ")) +
+                what + " belongs, so " + effect);
+        return;
+    }
+    const char* w = p;
+    while (p < end && IsLetter(*p)) ++p;
+    std::string word(w, p);
+    if (word == keyword) {
+        // Keyword fine; the rest decides.
+    } else if (EqualsIgnoringCase(word, keyword)) {
+        why += std::string(why.empty() ? "" : "; ") + "the keyword in other letter case ('" + word +
+               "' for '" + keyword + "')";
+    } else {
+        std::string found;
+        if (EqualsIgnoringCase(word, other))
+            found = isCount ? "the texture mode line stands where the count line belongs (the header lines "
+                              "cannot be swapped)"
+                            : "a second count line stands where the texture mode line belongs";
+        else if (EqualsIgnoringCase(word, "Vertex"))
+            found = std::string("a vertex line stands where the ") + what + " belongs";
+        else
+            found = std::string("expected '") + keyword + " >> N', found " + Quote(w, end);
+        report_->Error(name_, lineNo, std::string(what) + " does not match: " + found + "; " + effect);
+        return;
+    }
+    p = SkipSpace(p, end);
+    if (!StartsWith(p, end, ">>")) {
+        why += std::string(why.empty() ? "" : "; ") +
+               (p < end && *p == '>' ? "'>' instead of '>>'" : "'>>' missing");
+    } else {
+        p = SkipSpace(p + 2, end);
+        const char* digits = p < end && (*p == '+' || *p == '-') ? p + 1 : p;
+        if (digits >= end || !IsDigit(*digits)) {
+            if (why.empty()) why = p < end ? "no number, but " + Quote(p, end) : "no number";
+        } else {
+            const char* q = digits;
+            while (q < end && IsDigit(*q)) ++q;
+            if (why.empty())
+                why = "the number " + std::string(p, q) + " is out of range for a 32-bit integer";
+        }
+    }
+    if (why.empty()) why = "unexpected text";
+    report_->Error(name_, lineNo, std::string(what) + " does not match: " + why + "; " + effect);
+}
+
+// "y, z kept from line 7, u from line 5" / "u never given (0)"; fields
+// `from` to `full - 1`.
+std::string ModelChecker::KeptFields(int from, int full) const {
+    std::string text;
+    int f = from < 0 ? 0 : from;
+    while (f < full) {
+        int64_t line = supplied_[f];
+        std::string names = FieldNames[f];
+        int g = f + 1;
+        for (; g < full && supplied_[g] == line; ++g) names += std::string(", ") + FieldNames[g];
+        bool isFirst = text.empty();
+        if (!isFirst) text += ", ";
+        text += names + (line ? (isFirst ? " kept from line " : " from line ") + std::to_string(line)
+                              : std::string(" never given (0)"));
+        f = g;
+    }
+    return text;
+}
+
+// Why a vertex line gave fewer fields than its form has (`scanned` of `full`).
+void ModelChecker::ExplainVertexMismatch(const VertexIntent& intent, bool textured, int full, int scanned,
+                                         const float* hold) {
+    int64_t lineNo = stream_.lineNumber;
+    const char* form = textured ? "'Vertex x y z >> TKoord u v'" : "'Vertex x y z'";
+    int n = scanned < 0 ? 0 : scanned;
+    std::string kept = KeptFields(n, full);
+    std::string effect;
+    if (n == 0) {
+        bool sameLine = true;
+        for (int f = 1; f < full; ++f) sameLine = sameLine && supplied_[f] == supplied_[0];
+        effect = sameLine && supplied_[0] ? "the vertex repeats line " + std::to_string(supplied_[0])
+                                          : "nothing is read: " + kept;
+    } else {
+        effect = kept;
+    }
+
+    std::string why;
+    if (intent.commentLike) {
+        why = "a blank before '#' makes this a data line, not a comment";
+    } else if (intent.blankOnly) {
+        why = "a line of blanks only is a data line";
+    } else if (!EqualsIgnoringCase(intent.keyword, "vertex")) {
+        if (EqualsIgnoringCase(intent.keyword, "UcgenSayisi") ||
+            EqualsIgnoringCase(intent.keyword, "KaplamaKullanimi"))
+            why = "a header line among the vertex lines";
+        else
+            why = "not a vertex line: " +
+                  Quote(intent.trailing.data(), intent.trailing.data() + intent.trailing.size());
+        if (intent.blankBefore) why = "a blank first, then " + why;
+    } else if (n == 0 && (intent.blankBefore || intent.keyword != "Vertex")) {
+        if (intent.blankBefore) why = "a blank before 'Vertex'";
+        if (intent.keyword != "Vertex")
+            why += std::string(why.empty() ? "" : "; ") + "'" + intent.keyword +
+                   "' in other letter case than 'Vertex'";
+    } else {
+        // The keyword matched; find the field where the scan stopped.
+        auto tokenAt = [&](int field) -> const Token* {
+            if (field < 3) return size_t(field) < intent.numbers.size() ? &intent.numbers[field] : nullptr;
+            size_t i = size_t(field - 3);
+            return i < intent.texNumbers.size() ? &intent.texNumbers[i] : nullptr;
+        };
+        const Token* previous = n > 0 ? tokenAt(n - 1) : nullptr;
+        if (previous && previous->kind == TokenKind::DecimalComma) {
+            why = "decimal comma in " + std::string(FieldNames[n - 1]) + " ('" + previous->text +
+                  "' reads as " + FormatFloat(hold[n - 1]) + ")";
+        } else if (previous && previous->kind == TokenKind::Malformed) {
+            why = std::string(FieldNames[n - 1]) + " '" + previous->text +
+                  "' is not a plain number: it reads as " + FormatFloat(hold[n - 1]) +
+                  " and the scan stops there";
+        } else if (n < 3) {
+            const Token* token = tokenAt(n);
+            if (!token)
+                why = intent.numbers.size() < 3 && !intent.arrow.empty()
+                          ? "only " + std::to_string(intent.numbers.size()) + " coordinates before '>>'"
+                          : "only " + std::to_string(n) + " of the 3 coordinates";
+            else
+                why = std::string(FieldNames[n]) + " '" + token->text + "' is not a number";
+        } else if (n == 3 && intent.arrow.empty() && intent.texWord.empty() && intent.numbers.size() == 3) {
+            why = "the form without texture coordinates in mode 1";
+        } else if (n == 3 && intent.numbers.size() > 3) {
+            why = "a fourth number '" + intent.numbers[3].text + "' before '>>'";
+        } else if (n == 3 && intent.arrow != ">>") {
+            why = intent.arrow.empty() ? "'>>' missing" : "'" + intent.arrow + "' instead of '>>'";
+        } else if (n == 3 && intent.texWord != "TKoord") {
+            why = intent.texWord.empty() ? "'TKoord' missing"
+                  : EqualsIgnoringCase(intent.texWord, "tkoord")
+                      ? "'" + intent.texWord + "' in other letter case than 'TKoord'"
+                      : "'" + intent.texWord + "' instead of 'TKoord'";
+        } else {
+            const Token* token = tokenAt(n);
+            why = token ? std::string(FieldNames[n]) + " '" + token->text + "' is not a number"
+                        : "only " + std::to_string(n - 3) + " of the 2 texture coordinates";
+        }
+    }
+    if (n == 0)
+        report_->Error(name_, lineNo, "vertex line matches nothing: " + why + "; " + effect);
+    else
+        report_->Error(name_, lineNo,
+                       std::string("vertex line matches ") + form + " only in part: " + why + "; " + effect);
+}
+
+// A vertex line: scanned as the loader scans it into the holding values,
+// then compared with what it seems to mean.
+void ModelChecker::CheckVertexLine(bool textured, int full, int scanned, bool isFastScan, const float* hold) {
+    int64_t lineNo = stream_.lineNumber;
+    for (int f = 0; f < scanned; ++f) supplied_[f] = lineNo;
+    if (isFastScan && IsScannedLineClean(line_.text, line_.text + line_.length, textured)) return;
+    const char* end = LineEnd();
+    if (scanned == full && end == line_.text + line_.length && IsPlainVertexLine(line_.text, end, textured))
+        return;
+
+    CheckNulBytes();
+    VertexIntent intent = ReadVertexIntent(line_.text, end);
+    if (scanned < full) {
+        ExplainVertexMismatch(intent, textured, full, scanned, hold);
+        return;
+    }
+    // Every field was read; what did the rest of the line hold?
+    std::vector<Token> tokens = intent.numbers;
+    tokens.insert(tokens.end(), intent.texNumbers.begin(), intent.texNumbers.end());
+    for (int f = 0; f < full && size_t(f) < tokens.size(); ++f) {
+        const Token& token = tokens[size_t(f)];
+        if (token.kind == TokenKind::DecimalComma)
+            report_->Error(name_, lineNo,
+                           std::string("decimal comma in ") + FieldNames[f] + " ('" + token.text +
+                               "' reads as " + FormatFloat(hold[f]) + ")");
+        else if (token.kind != TokenKind::Plain)
+            report_->Warning(name_, lineNo,
+                             std::string(FieldNames[f]) + " '" + token.text +
+                                 "' is not a plain number: it reads as " + FormatFloat(hold[f]));
+    }
+    if (!textured && (!intent.arrow.empty() || !intent.texWord.empty())) {
+        report_->Warning(name_, lineNo, "texture coordinates are ignored in mode 0");
+    } else if (tokens.size() > size_t(full)) {
+        report_->Warning(name_, lineNo,
+                         "'" + tokens[size_t(full)].text + "' after " + FieldNames[full - 1] + " is ignored");
+    } else if (!intent.trailing.empty() && intent.trailing[0] != '#') {
+        const char* t = intent.trailing.data();
+        report_->Warning(name_, lineNo,
+                         Quote(t, t + intent.trailing.size()) + " after the last field is ignored");
+    }
+}
+
+// Clip planes a point lies outside of, as bits: near, far, left, right,
+// bottom, top. NaN lies outside none.
+unsigned ClipCodes(const float* p, double clipScaleX, double clipScaleY) {
+    double w = ViewDistance - double(p[2]);
+    double x = double(p[0]) * clipScaleX;
+    double y = double(p[1]) * clipScaleY;
+    unsigned codes = 0;
+    if (w < ViewNear) codes |= 1;
+    if (w > ViewFar) codes |= 2;
+    if (x < -w) codes |= 4;
+    if (x > w) codes |= 8;
+    if (y < -w) codes |= 16;
+    if (y > w) codes |= 32;
+    return codes;
+}
+
+void ModelChecker::AddVertex(const float* hold, int64_t line, int64_t times) {
+    unsigned codes = ClipCodes(hold, clipScale_ / ViewAspect, clipScale_);
+    if (codes & 1) {
+        if (!nearCount_) nearLine_ = line;
+        nearCount_ += times;
+    }
+    if (codes & 2) {
+        if (!farCount_) farLine_ = line;
+        farCount_ += times;
+    }
+    while (times > 0) {
+        if (vertexInTriangle_ == 0 && times >= 3) {
+            // Whole triangles of one repeated vertex settle at once.
+            if (codes) trianglesOutside_ += times / 3;
+            times %= 3;
+            continue;
+        }
+        triangleCodes_ &= codes;
+        --times;
+        if (++vertexInTriangle_ == 3) {
+            if (triangleCodes_) ++trianglesOutside_;
+            triangleCodes_ = ~0u;
+            vertexInTriangle_ = 0;
+        }
+    }
+}
+
+void ModelChecker::ReportGeometry(int64_t triangles) {
+    if (nearCount_)
+        report_->Warning(name_, nearLine_,
+                         std::to_string(nearCount_) + (nearCount_ == 1 ? " vertex lies" : " vertices lie") +
+                             " nearer than the near plane (z above " + FormatFloat(ViewDistance - ViewNear) +
+                             "), first here: the triangles there are cut");
+    if (farCount_)
+        report_->Warning(name_, farLine_,
+                         std::to_string(farCount_) + (farCount_ == 1 ? " vertex lies" : " vertices lie") +
+                             " beyond the far plane (z below " + FormatFloat(ViewDistance - ViewFar) +
+                             "), first here: the triangles there are cut");
+    if (triangles > 0 && trianglesOutside_ == triangles)
+        report_->Warning(name_, firstVertexLine_,
+                         "the whole model lies outside the view: the viewer shows a black window "
+                         "(polyview-tool convert --fit centres and scales a model into view)");
+}
+
+// Data lines after the last one the load needs are never read.
+void ModelChecker::CheckTrailingLines(int64_t needed, int32_t mode, int32_t count) {
+    int64_t extra = 0, first = 0;
+    while (NextLine()) {
+        const char* end = LineEnd();
+        const char* p = SkipSpace(line_.text, end);
+        if (p == end || *p == '#') continue;  // blank or commented out: means nothing here
+        if (!extra) first = stream_.lineNumber;
+        ++extra;
+    }
+    if (!extra) return;
+    std::string why;
+    if (mode != 0 && mode != 1)
+        why = "mode " + std::to_string(mode) + " reads no vertex line";
+    else
+        why = needed ? "the count " + std::to_string(count) + " needs " + std::to_string(needed) +
+                           " vertex line" + (needed == 1 ? "" : "s")
+                     : "the count " + std::to_string(count) + " needs no vertex line";
+    report_->Warning(name_, first,
+                     std::to_string(extra) + " data line" + (extra == 1 ? "" : "s") + " from here on " +
+                         (extra == 1 ? "is" : "are") + " ignored (" + why + ")");
+}
+
+ModelCheckResult ModelChecker::Run(const char* path) {
+    ModelCheckResult result;
+    errno = 0;
+    if (!OpenModelStream(&stream_, path)) {
+        result.readError = errno ? std::strerror(errno) : "cannot be opened";
+        return result;
+    }
+    result.isRead = true;
+
+    int32_t count = 0, mode = 0;
+    bool countMatched = false, modeMatched = false;
+    int64_t countLine = 0, modeLine = 0;
+    if (!NextLine()) {
+        report_->Error(name_, stream_.linesRead,
+                       "no data line: the count line is missing and the model is empty");
+    } else {
+        countLine = stream_.lineNumber;
+        CheckHeader(true, &count, &countMatched);
+        if (!NextLine())
+            report_->Error(name_, stream_.linesRead,
+                           "the file ends before the texture mode line: the mode stays 0 "
+                           "(the count line is read again in its place)");
+        else {
+            modeLine = stream_.lineNumber;
+            CheckHeader(false, &mode, &modeMatched);
+        }
+    }
+
+    if (int64_t(count) > MaxTriangleCount) {
+        report_->Error(name_, countLine,
+                       "the count " + std::to_string(count) + " is above the largest the viewer takes (" +
+                           std::to_string(MaxTriangleCount) + "): the model is empty");
+        count = 0;
+    } else if (countMatched && count <= 0) {
+        report_->Warning(name_, countLine, "count " + std::to_string(count) + ": nothing is drawn");
+    }
+    if (modeMatched && mode != 0 && mode != 1)
+        report_->Warning(name_, modeLine,
+                         "mode " + std::to_string(mode) +
+                             " is neither 0 nor 1: no vertex line is read and nothing is drawn");
+    result.triangleCount = count;
+    result.textureMode = mode;
+
+    int64_t needed = 0;
+    if ((mode == 0 || mode == 1) && count > 0) {
+        const bool textured = mode == 1;
+        const int full = textured ? 5 : 3;
+        const char* format = textured ? TexturedFormat : PlainFormat;
+        float hold[5] = {0, 0, 0, 0, 0};
+        void* const targets[5] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
+        needed = int64_t(count) * 3;
+        for (int64_t k = 0; k < needed; ++k) {
+            bool isNew = NextLine();
+            // The loader's scan: its fast path for plain lines, else the general one.
+            bool isFastScan = ScanVertexLine(line_.text, line_.length, textured, hold);
+            int scanned = isFastScan ? full : ScanTextInto(line_.text, line_.length, format, targets);
+            if (!isNew) {
+                // End of the file: every remaining vertex rescans the same line.
+                report_->Error(
+                    name_, stream_.linesRead > 0 ? stream_.linesRead : 0,
+                    "the file ends after " + std::to_string(k) + " of " + std::to_string(needed) +
+                        " vertex lines: " +
+                        (stream_.lineNumber
+                             ? "the last data line (line " + std::to_string(stream_.lineNumber) +
+                                   ") is read again for the remaining " + std::to_string(needed - k)
+                             : "the remaining " + std::to_string(needed - k) + " are all 0") +
+                        (needed - k == 1 ? " vertex" : " vertices"));
+                if (!firstVertexLine_) firstVertexLine_ = stream_.linesRead;
+                AddVertex(hold, stream_.lineNumber, needed - k);
+                break;
+            }
+            if (!firstVertexLine_) firstVertexLine_ = stream_.lineNumber;
+            CheckVertexLine(textured, full, scanned, isFastScan, hold);
+            bool finite = true;
+            for (int f = 0; f < scanned; ++f) finite = finite && std::isfinite(hold[f]);
+            if (!finite) {
+                std::string fields;
+                for (int f = 0; f < scanned; ++f)
+                    if (!std::isfinite(hold[f]))
+                        fields += std::string(fields.empty() ? "" : ", ") + FieldNames[f] + " " +
+                                  FormatFloat(hold[f]);
+                report_->Warning(name_, stream_.lineNumber, "a number that is not finite: " + fields);
+            }
+            AddVertex(hold, stream_.lineNumber, 1);
+        }
+        ReportGeometry(count);
+    }
+    CheckTrailingLines(needed, mode, count);
+    CloseModelStream(&stream_);
+    std::free(line_.text);
+    line_ = ModelLine{};
+    return result;
+}
+
+}  // namespace
+
+ModelCheckResult CheckModelFile(const char* path, const std::string& shownName, CheckReport* report) {
+    ModelChecker checker(shownName, report);
+    return checker.Run(path);
+}
