@@ -43,7 +43,7 @@ convert "$shot.full.png" -crop "$(window_geometry "$id" | awk '{ print $3 "x" $4
 rm -f "$shot.full.png"
 echo "window $(window_geometry "$id" | awk '{ print $3 "x" $4 " at " $1 "," $2 }'); screenshot saved to $shot"
 
-xdotool key Escape
+press Escape
 status=0
 wait "$viewer_pid" || status=$?
 viewer_pid=

@@ -16,7 +16,7 @@ id=$(wait_window "$TITLE") || fail "no viewer window after the fallback"
 expect_window_at_origin "$id" 640 480
 wait_drawn || fail "no frame drawn"
 
-xdotool key F1
+press F1
 wait_gone "$TITLE" 5 || fail "the window stayed up while the mode was asked for"
 answer_box "Kelmo GL" Escape || fail "no fallback question after F1"
 answer_box "ERROR" Return || fail "no closing box"

@@ -27,7 +27,7 @@ Vertex -1.0 -1.0 0.0
 Vertex  1.0 -1.0 0.0
 Vertex  0.0  1.0 0.0
 MODEL
-xdotool key F1
+press F1
 wait_pixel 320 240 FFFFFF || fail "the model was not read again after F1"
 id=$(wait_window "$TITLE") || fail "no window after F1"
 expect_window_at_origin "$id" 640 480
@@ -41,14 +41,14 @@ Vertex -1.0 -1.0 0.0 >> TKoord 0.0 0.0
 Vertex  1.0 -1.0 0.0 >> TKoord 1.0 0.0
 Vertex  0.0  1.0 0.0 >> TKoord 0.5 1.0
 MODEL
-xdotool key F1
+press F1
 wait_pixel 320 240 00FF00 || fail "the texture was not made again after F1"
 id=$(wait_window "$TITLE") || fail "no window after the second F1"
 expect_window_at_origin "$id" 640 480
 [ -z "$(window_id "Kelmo GL")" ] || fail "the mode was refused after the second F1"
 
 start=$(now_ms)
-xdotool key Escape
+press Escape
 wait_viewer 5
 echo "Esc to exit: $(($(now_ms) - start)) ms"
 [ "$VIEWER_STATUS" = 0 ] || fail "exit status after Esc is $VIEWER_STATUS"

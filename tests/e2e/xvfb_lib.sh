@@ -80,6 +80,16 @@ answer_box() {
   xdotool windowfocus --sync "$id" && xdotool key "$2"
 }
 
+# press KEY: holds KEY down for a moment, as a person does. The viewer takes
+# one message per pass and acts on its key table only in a pass that finds
+# the queue empty, so a key-up that follows its key-down at once can clear
+# the key before the viewer ever looks.
+press() {
+  xdotool keydown "$1"
+  sleep 0.25
+  xdotool keyup "$1"
+}
+
 # window_geometry ID: "X Y WIDTH HEIGHT" of a window, its position on the screen.
 window_geometry() {
   xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x = $4} /Absolute upper-left Y:/ {y = $4}
