@@ -11,6 +11,7 @@
 #include "check_model.h"
 #include "commands.h"
 #include "headless_gl.h"
+#include "picture_size.h"
 #include "texture/picture_service.h"
 #include "texture/texture.h"
 
@@ -22,23 +23,6 @@ const char* const PictureName = "Wall.bmp";
 std::string JoinPath(const std::string& folder, const char* name) {
     if (folder.empty()) return name;
     return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-// The picture's natural size as the picture service reports it, read from
-// the current directory as the viewer reads it.
-bool MeasurePictureFile(const char* pictureName, int32_t* width, int32_t* height) {
-    char directory[FullPathCapacity];
-    char fullPath[FullPathCapacity];
-    if (!ReadCurrentDirectory(directory, FullPathCapacity)) return false;
-    if (!FormFullPath(pictureName, directory, PathSeparator, fullPath)) return false;
-    char16_t widePath[FullPathCapacity];
-    WidenPath(fullPath, widePath, FullPathCapacity);
-    PictureRecord picture = {};
-    if (!LoadPicture(widePath, &picture)) return false;
-    bool isMeasured = OpenPictureCanvas(&picture);
-    if (isMeasured) MeasurePicture(&picture, width, height);
-    ReleasePicture(&picture);
-    return isMeasured;
 }
 
 // "Wall.bmp" in `folder`, made into a texture as the viewer's scene set-up
@@ -69,7 +53,7 @@ void CheckPicture(const std::string& folder, const std::string& shownName, Check
         return;
     }
     int32_t pictureWidth = 0, pictureHeight = 0;
-    bool isMeasured = MeasurePictureFile(PictureName, &pictureWidth, &pictureHeight);
+    bool isMeasured = MeasureNaturalSize(PictureName, &pictureWidth, &pictureHeight);
     HeadlessGl gl;
     std::string glError;
     if (!isMeasured) {

@@ -9,29 +9,12 @@
 
 #include "commands.h"
 #include "headless_gl.h"
+#include "picture_size.h"
 #include "png_output.h"
 #include "texture/picture_service.h"
 #include "texture/texture.h"
 
 namespace {
-
-// The picture's natural size as the service reports it (the loader itself
-// reports only success).
-bool MeasureNaturalSize(const char* pictureName, int32_t* width, int32_t* height) {
-    char directory[FullPathCapacity];
-    char fullPath[FullPathCapacity];
-    if (!IsPictureAddress(pictureName) && !ReadCurrentDirectory(directory, FullPathCapacity))
-        return false;
-    if (!FormFullPath(pictureName, directory, PathSeparator, fullPath)) return false;
-    char16_t widePath[FullPathCapacity];
-    WidenPath(fullPath, widePath, FullPathCapacity);
-    PictureRecord picture = {};
-    if (!LoadPicture(widePath, &picture)) return false;
-    bool isMeasured = OpenPictureCanvas(&picture);
-    if (isMeasured) MeasurePicture(&picture, width, height);
-    ReleasePicture(&picture);
-    return isMeasured;
-}
 
 // Writes the bound texture's level 0 as a PNG, top row first, alpha kept.
 bool WriteTexturePng(const std::string& path, int32_t width, int32_t height, std::string* error) {
