@@ -15,6 +15,7 @@ ModelStoreRecord ModelStore = {};
 namespace {
 
 constexpr size_t BlockSize = 1 << 20;
+constexpr size_t BlockPadding = 8;
 
 // Moves the unread bytes to the front of the block and reads more behind them.
 // Returns false when nothing more could be read (end of file or read error).
@@ -119,7 +120,9 @@ bool OpenModelStream(ModelStream* stream, const char* path) {
     stream->file = std::fopen(path, "rb");
     if (!stream->file) return false;
     std::setvbuf(stream->file, nullptr, _IONBF, 0);
-    stream->block = static_cast<char*>(std::malloc(BlockSize));
+    // Zeroed, with room past the end: vertex lines in the block are scanned
+    // with reads of eight bytes that may reach past the last line.
+    stream->block = static_cast<char*>(std::calloc(BlockSize + BlockPadding, 1));
     if (!stream->block) {
         std::fclose(stream->file);
         stream->file = nullptr;
@@ -264,7 +267,9 @@ void LoadModelFile(const char* path) {
                 text = line->text;
                 length = line->length;
             }
-            if (!ScanVertexLine(text, length, textured, hold)) ScanTextInto(text, length, format, targets);
+            bool scanned = viewed == text ? ScanPaddedVertexLine(text, length, textured, hold)
+                                          : ScanVertexLine(text, length, textured, hold);
+            if (!scanned) ScanTextInto(text, length, format, targets);
             // Past the end of the file every read delivers the same line, and a
             // scan of the same line leaves the holding values as they are: the
             // remaining vertices are all alike.

@@ -206,14 +206,17 @@ uint32_t DigitWordValue(uint64_t word, int count) {
 }
 
 // Appends the run of digits at `q` to `mantissa`, advancing `q`. False when
-// the number grows past 19 digits (leading zeros included).
+// the number grows past 19 digits (leading zeros included). With `Padded`,
+// eight bytes past `end` may be read (and are not taken).
+template <bool Padded>
 inline __attribute__((always_inline)) bool TakeDigits(const char*& q, const char* end,
                                                       uint64_t& mantissa, int& digits) {
     static const uint64_t Scale[] = {1,      10,      100,      1000,     10000,
                                      100000, 1000000, 10000000, 100000000};
-    while (end - q >= 8) {
+    while (Padded ? q < end : end - q >= 8) {
         uint64_t word = LoadDigitWord(q);
         int count = LeadingDigitCount(word);
+        if (Padded && count > end - q) count = int(end - q);
         if (count == 0) return true;
         digits += count;
         if (digits > 19) return false;
@@ -238,6 +241,7 @@ inline __attribute__((always_inline)) bool TakeDigits(const char*& q, const char
 // near-halfway case, returns false with nothing consumed and takes the general
 // path. The characters taken are those the general collection takes for such
 // a number.
+template <bool Padded>
 inline __attribute__((always_inline)) bool ScanPlainDecimal(const char*& p, const char* end,
                                                             float* target) {
     static const double PowersOfTen[] = {
@@ -250,19 +254,19 @@ inline __attribute__((always_inline)) bool ScanPlainDecimal(const char*& p, cons
     // Signs are as frequent as not in coordinates: no branch on them.
     bool negative = *q == '-';
     q += negative | (*q == '+');
-    if (end - q >= 2 && q[0] == '0' && Lower(q[1]) == 'x') return false;
+    if (end - q >= 2 && q[0] == '0' && (q[1] | 0x20) == 'x') return false;
     uint64_t mantissa = 0;
     int exponent = 0;  // value = mantissa * 10^exponent
     int digits = 0;
-    if (!TakeDigits(q, end, mantissa, digits)) return false;
+    if (!TakeDigits<Padded>(q, end, mantissa, digits)) return false;
     if (q < end && *q == '.') {
         ++q;
         int before = digits;
-        if (!TakeDigits(q, end, mantissa, digits)) return false;
+        if (!TakeDigits<Padded>(q, end, mantissa, digits)) return false;
         exponent = before - digits;
     }
     if (digits == 0) return false;
-    if (q < end && Lower(*q) == 'e') {
+    if (q < end && (*q | 0x20) == 'e') {
         const char* e = q + 1;
         bool negativeExponent = false;
         if (e < end && (*e == '-' || *e == '+')) negativeExponent = *e++ == '-';
@@ -293,7 +297,7 @@ inline __attribute__((always_inline)) bool ScanPlainDecimal(const char*& p, cons
 // character not taken. Returns 1 when assigned, 0 on a conversion failure.
 int ScanFloat(const char*& p, const char* end, float* target) {
 #ifdef POLYVIEW_FAST_DECIMAL
-    if (ScanPlainDecimal(p, end, target)) return 1;
+    if (ScanPlainDecimal<false>(p, end, target)) return 1;
 #endif
     const char* start = p;
     const char* q = p;
@@ -430,13 +434,18 @@ int ScanText(const char* text, size_t length, const char* format, ...) {
     return ScanTextInto(text, length, format, targets);
 }
 
-bool ScanVertexLine(const char* text, size_t length, bool textured, float* values) {
+namespace {
+
+template <bool Padded>
+bool ScanVertexLineWith(const char* text, size_t length, bool textured, float* values) {
 #ifdef POLYVIEW_FAST_DECIMAL
     // A NUL stops every step below (it is neither a digit, white space nor a
     // literal), so a line that gets through holds none before its end.
     const char* p = text;
     const char* end = text + length;
     auto skipSpace = [&] {
+        // Mostly one blank: take it before the general loop.
+        if (p < end && *p == ' ') ++p;
         while (p < end && IsSpace((unsigned char)*p)) ++p;
     };
     if (length < 6 || std::memcmp(p, "Vertex", 6) != 0) return false;
@@ -444,7 +453,7 @@ bool ScanVertexLine(const char* text, size_t length, bool textured, float* value
     float got[5];
     for (int i = 0; i < 3; ++i) {
         skipSpace();
-        if (!ScanPlainDecimal(p, end, &got[i])) return false;
+        if (!ScanPlainDecimal<Padded>(p, end, &got[i])) return false;
     }
     if (textured) {
         skipSpace();
@@ -455,7 +464,7 @@ bool ScanVertexLine(const char* text, size_t length, bool textured, float* value
         p += 6;
         for (int i = 3; i < 5; ++i) {
             skipSpace();
-            if (!ScanPlainDecimal(p, end, &got[i])) return false;
+            if (!ScanPlainDecimal<Padded>(p, end, &got[i])) return false;
         }
     }
     std::memcpy(values, got, (textured ? 5 : 3) * sizeof(float));
@@ -464,4 +473,14 @@ bool ScanVertexLine(const char* text, size_t length, bool textured, float* value
     (void)text, (void)length, (void)textured, (void)values;
     return false;
 #endif
+}
+
+}  // namespace
+
+bool ScanVertexLine(const char* text, size_t length, bool textured, float* values) {
+    return ScanVertexLineWith<false>(text, length, textured, values);
+}
+
+bool ScanPaddedVertexLine(const char* text, size_t length, bool textured, float* values) {
+    return ScanVertexLineWith<true>(text, length, textured, values);
 }

@@ -31,3 +31,8 @@ bool ConvertFloatText(const char* text, size_t length, float* out);
 // would, and returns true. Otherwise stores nothing and returns false; the
 // caller then uses ScanTextInto.
 bool ScanVertexLine(const char* text, size_t length, bool textured, float* values);
+
+// As ScanVertexLine, for text followed by at least 8 more readable bytes
+// (they are read, never taken): numbers at the end of the line are then read
+// eight digits at a time like the rest.
+bool ScanPaddedVertexLine(const char* text, size_t length, bool textured, float* values);
