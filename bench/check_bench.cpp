@@ -20,21 +20,10 @@
 #include <string>
 
 #include "check_model.h"
+#include "bench_random.h"
 #include "model/model.h"
 
 namespace {
-
-// splitmix64: small and reproducible.
-struct Rng {
-    uint64_t state;
-    uint64_t Next() {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    double Unit() { return double(Next() >> 11) * (1.0 / 9007199254740992.0); }
-};
 
 // A clean textured model that lies inside the view: the kind of file an
 // exporter writes, six decimals, a few comment lines.
