@@ -9,6 +9,9 @@
 set -eu
 
 seconds=${1:-30}
+# A fixed seed by default, so that a run can be repeated; POLYVIEW_FUZZ_SEED=0
+# lets libFuzzer pick one.
+seed=${POLYVIEW_FUZZ_SEED:-20261207}
 case $seconds in
   ''|*[!0-9]*) echo "usage: $0 [seconds per target]" >&2; exit 2 ;;
 esac
@@ -31,7 +34,7 @@ for target in $targets; do
   mkdir "$work/$target"
   cp fuzz/corpus/* "$work/$target/"
   echo "== $target: $seconds s"
-  if ! "build/fuzz/fuzz/$target" -max_total_time="$seconds" -timeout=20 -print_final_stats=1 \
+  if ! "build/fuzz/fuzz/$target" -max_total_time="$seconds" -timeout=20 -print_final_stats=1 -seed="$seed" \
       -artifact_prefix="$artifacts/$target-" "$work/$target"; then
     echo "== $target FAILED; inputs in $artifacts" >&2
     status=1
