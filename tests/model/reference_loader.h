@@ -1,0 +1,87 @@
+// A plain model loader built only from ReadDataLine and ScanText: one data
+// line read and scanned per vertex, no fast path, and no shortcut past the
+// end of the file. The tests and the fuzz target hold LoadModelFile against
+// it.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+#include "model/scan.h"
+
+struct ReferenceModel {
+    int32_t count = 0;
+    int32_t mode = 0;
+    std::vector<ModelTriangle> triangles;
+    bool isOpened = false;
+    std::string lastLine;  // what the line buffer holds after the load
+};
+
+// Loads `path` into `model` as the viewer's loader would, starting from
+// `mode` as the texture mode left by an earlier load. False, with nothing
+// loaded, when the count is above `maxCount`: the caller skips such files.
+inline bool LoadReferenceModel(const char* path, int32_t mode, int32_t maxCount,
+                               ReferenceModel* out) {
+    ReferenceModel& model = *out;
+    model = ReferenceModel{};
+    model.mode = mode;
+    ModelStream stream;
+    if (!OpenModelStream(&stream, path)) return true;
+    model.isOpened = true;
+    ModelLine line = {};
+    ReadDataLine(&stream, &line);
+    ScanText(line.text, line.length, "UcgenSayisi >> %d\n", &model.count);
+    ReadDataLine(&stream, &line);
+    ScanText(line.text, line.length, "KaplamaKullanimi >> %d\n", &model.mode);
+    if (model.count > maxCount) {
+        CloseModelStream(&stream);
+        std::free(line.text);
+        return false;
+    }
+    if (model.count > 0) model.triangles.resize(size_t(model.count));
+    if (model.mode == 0 || model.mode == 1) {
+        const char* format = model.mode == 1 ? "Vertex %f %f %f >> TKoord %f %f" : "Vertex %f %f %f";
+        float hold[5] = {0, 0, 0, 0, 0};
+        for (ModelTriangle& triangle : model.triangles) {
+            for (ModelVertex& vertex : triangle.vertices) {
+                ReadDataLine(&stream, &line);
+                ScanText(line.text, line.length, format, &hold[0], &hold[1], &hold[2], &hold[3],
+                         &hold[4]);
+                vertex = {hold[0], hold[1], hold[2], hold[3], hold[4]};
+            }
+        }
+    }
+    if (line.text) model.lastLine.assign(line.text, line.length);
+    CloseModelStream(&stream);
+    std::free(line.text);
+    return true;
+}
+
+// Empty when ModelStore holds what `want` holds: count, mode, the line
+// buffer, and every field the load defines (positions, and texture
+// coordinates in mode 1), bit for bit. Otherwise what differs first.
+inline std::string DiffStoreFromReference(const ReferenceModel& want) {
+    const ModelStoreRecord& store = ModelStore;
+    if (store.triangleCount != want.count)
+        return "count " + std::to_string(store.triangleCount) + ", want " + std::to_string(want.count);
+    if (store.TextureMode != want.mode)
+        return "mode " + std::to_string(store.TextureMode) + ", want " + std::to_string(want.mode);
+    if ((store.triangles != nullptr) != (want.count > 0)) return "array and count disagree";
+    std::string lastLine(store.lineBuffer.text ? store.lineBuffer.text : "", store.lineBuffer.length);
+    if (want.isOpened && lastLine != want.lastLine) return "line buffer '" + lastLine + "', want '" + want.lastLine + "'";
+    if (want.mode != 0 && want.mode != 1) return "";
+    const int fields = want.mode == 1 ? 5 : 3;
+    for (size_t t = 0; t < want.triangles.size(); ++t) {
+        for (int k = 0; k < 3; ++k) {
+            const ModelVertex& got = store.triangles[t].vertices[k];
+            const ModelVertex& expected = want.triangles[t].vertices[k];
+            if (std::memcmp(&got, &expected, sizeof(float) * size_t(fields)) != 0)
+                return "vertex " + std::to_string(3 * t + size_t(k)) + " differs";
+        }
+    }
+    return "";
+}
