@@ -36,12 +36,12 @@ namespace {
 struct Format {
     const char* text;
     int conversions;
-    const char* wideText;  // with %ld, for the int formats
+    const char* wideText;  // with %lld, for the int formats
 };
 
 const Format Formats[] = {
-    {"UcgenSayisi >> %d\n", 1, "UcgenSayisi >> %ld\n"},
-    {"KaplamaKullanimi >> %d\n", 1, "KaplamaKullanimi >> %ld\n"},
+    {"UcgenSayisi >> %d\n", 1, "UcgenSayisi >> %lld\n"},
+    {"KaplamaKullanimi >> %d\n", 1, "KaplamaKullanimi >> %lld\n"},
     {"Vertex %f %f %f >> TKoord %f %f", 5, nullptr},
     {"Vertex %f %f %f", 3, nullptr},
 };
@@ -71,7 +71,7 @@ Outcome Run(Fn scan) {
 Outcome Sscanf(const char* line, const Format& f) {
     if (!f.wideText)
         return Run<float>([&](float* t) { return std::sscanf(line, f.text, &t[0], &t[1], &t[2], &t[3], &t[4]); });
-    long wide = 0;
+    long long wide = 0;
     if (std::sscanf(line, f.wideText, &wide) == 1 && (wide > INT32_MAX || wide < INT32_MIN)) {
         // ScanText treats a value outside int32_t as not matching.
         return Run<int32_t>([](int32_t*) { return 0; });

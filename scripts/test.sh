@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Windows builds (the i686 program,
 # and an x86-64 build of the same sources whose tests run under Wine), the
-# normal build, the ASan + UBSan build, and a short fuzzing run. The
-# end-to-end tests drive the real viewer on Xvfb screens by timing; they get
-# up to three tries each.
+# portable tests built for 32-bit x86 (run under qemu-user where the machine
+# cannot run them), the normal build, the ASan + UBSan build, and a short
+# fuzzing run. Every test runs once: none is retried.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
+# The end-to-end tests each start X servers and viewers of their own: one at
+# a time.
 run_tests() {
-  (cd "$1" && ctest --output-on-failure -j"$jobs" -LE e2e &&
-     ctest --output-on-failure -L e2e --repeat until-pass:3)
+  (cd "$1" && ctest --output-on-failure -j"$jobs" -LE e2e && ctest --output-on-failure -L e2e)
 }
 
 # polyview.exe for i686, importing nothing but Windows system libraries.
@@ -24,6 +25,12 @@ scripts/check-imports.sh build/windows/polyview.exe
 cmake --preset windows-x64
 cmake --build build/windows-x64 -j"$jobs"
 (cd build/windows-x64 && ctest --output-on-failure)
+
+# The model and texture-rule tests as 32-bit x86 code, as the Windows
+# program ships: its scanner takes the x87 path and its count limit differs.
+cmake --preset i386
+cmake --build build/i386 -j"$jobs"
+(cd build/i386 && ctest --output-on-failure -j"$jobs")
 
 cmake --preset default -DPOLYVIEW_WINDOWS_BUILD="$PWD/build/windows-x64"
 cmake --build build/default -j"$jobs"

@@ -5,19 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(__SANITIZE_ADDRESS__)
-// Mesa's drivers keep allocations for the life of the process; they are not
-// ours to free.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libEGL_mesa.so\n"
-           "leak:libgallium\n"
-           "leak:libGLX_mesa.so\n"
-           "leak:swrast_dri.so\n"
-           "leak:libLLVM\n"
-           "leak:libglapi.so\n";
-}
-#endif
-
 namespace {
 
 std::string EglErrorText(const char* step) {

@@ -1,9 +1,8 @@
-// The picture texture loader: path forming, texture side rule, pixel
-// conversion and texture creation around the platform's picture service.
+// The picture texture loader: one whole load around the platform's picture
+// service, and texture creation. Its pure rules are in texture_rules.cpp.
 #include "texture/texture.h"
 
 #include <chrono>
-#include <cmath>
 #include <cstring>
 
 #include "texture/picture_service.h"
@@ -17,48 +16,6 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 }  // namespace
-
-bool IsPictureAddress(const char* pictureName) {
-    return std::strstr(pictureName, "http://") != nullptr;
-}
-
-bool FormFullPath(const char* pictureName, const char* currentDirectory, char separator,
-                  char* fullPath) {
-    size_t nameLength = std::strlen(pictureName);
-    if (IsPictureAddress(pictureName)) {
-        if (nameLength > size_t(FullPathCapacity - 1)) return false;
-        std::memcpy(fullPath, pictureName, nameLength + 1);
-        return true;
-    }
-    // The separator is always added, also after a directory that already
-    // ends in one (a root), and also before a name that is itself absolute.
-    size_t directoryLength = std::strlen(currentDirectory);
-    if (directoryLength + 1 + nameLength > size_t(FullPathCapacity - 1)) return false;
-    std::memcpy(fullPath, currentDirectory, directoryLength);
-    fullPath[directoryLength] = separator;
-    std::memcpy(fullPath + directoryLength + 1, pictureName, nameLength + 1);
-    return true;
-}
-
-int32_t ChooseTextureSide(int32_t side, int32_t maxSide) {
-    if (side > maxSide) return maxSide;
-    if (side <= 0) return 1;
-    int32_t n = int32_t(std::floor(std::log(double(side)) / std::log(2.0) + 0.5));
-    // Only a maximum above 2^30 could let n reach 31; no context has one.
-    if (n > 30) return maxSide;
-    return int32_t(1) << n;
-}
-
-void ConvertPixels(uint8_t* pixels, int32_t width, int32_t height) {
-    int64_t count = int64_t(width) * height;
-    for (int64_t i = 0; i < count; ++i) {
-        uint8_t* pixel = pixels + 4 * i;
-        uint8_t blue = pixel[0];
-        pixel[0] = pixel[2];
-        pixel[2] = blue;
-        pixel[3] = (pixel[0] == 0 && pixel[1] == 0 && pixel[2] == 0) ? 0 : 255;
-    }
-}
 
 void CreatePictureTexture(const uint8_t* pixels, int32_t width, int32_t height,
                           GLuint* textureOut) {

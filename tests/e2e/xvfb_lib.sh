@@ -134,6 +134,23 @@ wait_pixel() {
   return 1
 }
 
+# stable_shot ID FILE [SECONDS]: saves the window's picture once two shots in
+# a row are alike, so that a frame still being put on screen is not taken.
+stable_shot() {
+  local id=$1 file=$2 limit=${3:-10} i previous
+  previous=$(mktemp --suffix=.png)
+  import -window "$id" "$previous"
+  for ((i = 0; i < limit * 5; i++)); do
+    import -window "$id" "$file"
+    [ "$(compare -metric AE "$previous" "$file" null: 2>&1)" = 0 ] && { rm -f "$previous"; return 0; }
+    cp "$file" "$previous"
+    sleep 0.2
+  done
+  rm -f "$previous"
+  echo "the picture of window $id kept changing for ${limit}s" >&2
+  return 1
+}
+
 # now_ms: wall-clock milliseconds.
 now_ms() {
   echo $(($(date +%s%N) / 1000000))

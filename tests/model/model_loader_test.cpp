@@ -276,6 +276,19 @@ TEST_F(ModelLoad, CountThatCannotBeAllocatedLeavesAnEmptyModel) {
 TEST(ModelLimits, LargestCountFitsTheAddressSpace) {
     EXPECT_LE(uint64_t(MaxTriangleCount) * sizeof(ModelTriangle), uint64_t(SIZE_MAX));
     EXPECT_EQ(sizeof(ModelTriangle), 60u);
+    // A 32-bit build keeps the array within half its address space.
+    if (sizeof(void*) == 4) {
+        EXPECT_EQ(MaxTriangleCount, 35791394);
+    }
+}
+
+TEST_F(ModelLoad, CountAboveTheLimitLeavesAnEmptyModel) {
+    // On a 64-bit build the count is then outside the 32-bit range.
+    Load("UcgenSayisi >> " + std::to_string(int64_t(MaxTriangleCount) + 1) +
+         "\nKaplamaKullanimi >> 1\nVertex 1 2 3 >> TKoord 4 5\n");
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+    EXPECT_EQ(ModelStore.triangles, nullptr);
+    EXPECT_EQ(ModelStore.TextureMode, 1);
 }
 
 using ReadDataLineTest = ModelFileTest;
