@@ -1,7 +1,10 @@
 // Viewer start-up and mode-switch times with the real SDL platform layer:
 // a build up to the first presented frame (OpenRenderWindow, DrawScene,
 // SwapBuffers) and a full F1 switch (CloseRenderWindow, OpenRenderWindow),
-// for the example folder, windowed. Prints figures; sets no targets.
+// windowed, for the example folder and for a generated folder of 1,000,000
+// textured triangles; that one is drawn both ways (one glDrawArrays call,
+// and one begin/end pair per triangle) in the same run. Prints figures;
+// sets no targets.
 //
 // Needs an X display; without one it runs itself under an Xvfb of its own.
 #include <GL/gl.h>
@@ -11,7 +14,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
+
+#include "bench_random.h"
 
 #include "app/window_state.h"
 #include "platform/sdl_platform.h"
@@ -34,8 +40,10 @@ void DrainMessages() {
     }
 }
 
-void PresentFrame() {
-    DrawScene();
+void DrawArraysScene() { DrawScene(); }
+
+void PresentFrame(void (*draw)() = DrawArraysScene) {
+    draw();
     SwapBuffers(WindowState.deviceContext);
     glFinish();  // the frame is complete, not merely queued
 }
@@ -46,25 +54,119 @@ void Report(const char* what, std::vector<double> times) {
     for (double t : times) {
         sum += t;
     }
-    printf("%-38s runs %3zu  min %7.2f ms  median %7.2f ms  mean %7.2f ms  max %7.2f ms\n", what,
+    printf("%-44s runs %3zu  min %8.2f ms  median %8.2f ms  mean %8.2f ms  max %8.2f ms\n", what,
            times.size(), times.front(), times[times.size() / 2], sum / times.size(), times.back());
+}
+
+// A folder with the example's Wall.bmp and a model of `count` textured
+// triangles spread over the whole view, overlapping. Empty on failure.
+std::string MakeBigFolder(int count) {
+    char pattern[] = "/tmp/polyview-viewer-bench-XXXXXX";
+    if (!mkdtemp(pattern)) return "";
+    std::string dir = pattern;
+    std::string wall = std::string(POLYVIEW_EXAMPLES) + "/Wall.bmp";
+    FILE* in = fopen(wall.c_str(), "rb");
+    FILE* out = fopen((dir + "/Wall.bmp").c_str(), "wb");
+    FILE* model = fopen((dir + "/poligon.m").c_str(), "w");
+    bool ok = in && out && model;
+    if (ok) {
+        char block[65536];
+        for (size_t n; (n = fread(block, 1, sizeof block, in)) > 0;) ok = fwrite(block, 1, n, out) == n && ok;
+        Rng rng{1};
+        fprintf(model, "UcgenSayisi >> %d\nKaplamaKullanimi >> 1\n", count);
+        for (int t = 0; t < count; ++t) {
+            double cx = rng.Unit() * 5.6 - 2.8, cy = rng.Unit() * 4.2 - 2.1, cz = -rng.Unit();
+            for (int i = 0; i < 3; ++i) {
+                double x = cx + rng.Unit() * 0.5 - 0.25, y = cy + rng.Unit() * 0.5 - 0.25;
+                double u = rng.Unit(), v = rng.Unit();
+                fprintf(model, "Vertex %.4f %.4f %.4f >> TKoord %.3f %.3f\n", x, y, cz, u, v);
+            }
+        }
+    }
+    if (in) fclose(in);
+    if (out && fclose(out) != 0) ok = false;
+    if (model && fclose(model) != 0) ok = false;
+    return ok ? dir : "";
+}
+
+void RemoveBigFolder(const std::string& dir) {
+    unlink((dir + "/Wall.bmp").c_str());
+    unlink((dir + "/poligon.m").c_str());
+    rmdir(dir.c_str());
+}
+
+const char* const title = "Kelmo's OpenGL Framework";
+
+// Builds to the first presented frame, F1 switches and single frames, in the
+// current folder, each `runs` times, drawing with `draw`.
+bool MeasureFolder(const char* label, int runs, void (*draw)()) {
+    Clock::time_point start;
+    std::vector<double> builds;
+    for (int i = 0; i < runs; ++i) {
+        start = Clock::now();
+        if (!OpenRenderWindow(title, 640, 480, 16, false)) {
+            return false;
+        }
+        PresentFrame(draw);
+        builds.push_back(Milliseconds(start));
+        DrainMessages();
+        CloseRenderWindow();
+        DrainMessages();
+    }
+
+    std::vector<double> switches;
+    std::vector<double> switchesToFrame;
+    if (!OpenRenderWindow(title, 640, 480, 16, false)) {
+        return false;
+    }
+    PresentFrame(draw);
+    for (int i = 0; i < runs; ++i) {
+        DrainMessages();
+        start = Clock::now();
+        CloseRenderWindow();
+        if (!OpenRenderWindow(title, 640, 480, 16, false)) {
+            return false;
+        }
+        switches.push_back(Milliseconds(start));
+        PresentFrame(draw);
+        switchesToFrame.push_back(Milliseconds(start));
+    }
+    std::vector<double> frames;
+    for (int i = 0; i < runs; ++i) {
+        start = Clock::now();
+        PresentFrame(draw);
+        frames.push_back(Milliseconds(start));
+    }
+    DrainMessages();
+    CloseRenderWindow();
+
+    printf("%s\n", label);
+    Report("  build to first presented frame", builds);
+    Report("  F1 switch (teardown + build)", switches);
+    Report("  F1 switch to first presented frame", switchesToFrame);
+    Report("  one frame (draw + swap + finish)", frames);
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (!getenv("DISPLAY")) {
-        const char* script = POLYVIEW_WITH_XVFB;
-        execl(script, script, "1024x768x24", argv[0], static_cast<char*>(nullptr));
-        perror(script);
+        // The same command, arguments included, under the script.
+        std::vector<char*> command = {const_cast<char*>(POLYVIEW_WITH_XVFB), const_cast<char*>("1024x768x24")};
+        command.insert(command.end(), argv, argv + argc);
+        command.push_back(nullptr);
+        execv(command[0], command.data());
+        perror(command[0]);
         return 1;
     }
     int runs = argc > 1 ? atoi(argv[1]) : 20;
-    if (runs < 1 || chdir(POLYVIEW_EXAMPLES) != 0) {
-        fprintf(stderr, "usage: viewer_bench [RUNS]; needs %s\n", POLYVIEW_EXAMPLES);
+    int bigRuns = argc > 2 ? atoi(argv[2]) : 3;
+    const int bigCount = 1000000;
+    if (runs < 1 || bigRuns < 1 || chdir(POLYVIEW_EXAMPLES) != 0) {
+        fprintf(stderr, "usage: viewer_bench [RUNS [RUNS_1M]]; needs %s\n", POLYVIEW_EXAMPLES);
         return 2;
     }
-    const char* title = "Kelmo's OpenGL Framework";
 
     // The very first build also starts SDL's video and loads the GL driver.
     Clock::time_point start = Clock::now();
@@ -77,52 +179,22 @@ int main(int argc, char** argv) {
     CloseRenderWindow();
     DrainMessages();
 
-    std::vector<double> builds;
-    for (int i = 0; i < runs; ++i) {
-        start = Clock::now();
-        if (!OpenRenderWindow(title, 640, 480, 16, false)) {
-            return 1;
-        }
-        PresentFrame();
-        builds.push_back(Milliseconds(start));
-        DrainMessages();
-        CloseRenderWindow();
-        DrainMessages();
-    }
-
-    std::vector<double> switches;
-    std::vector<double> switchesToFrame;
-    if (!OpenRenderWindow(title, 640, 480, 16, false)) {
+    printf("viewer_bench: windowed 640x480, %s\n", getenv("DISPLAY"));
+    printf("%-44s runs   1  %8.2f ms (SDL video start and GL driver load included)\n",
+           "first build to first frame, examples/", firstBuild);
+    if (!MeasureFolder("examples/", runs, DrawArraysScene)) {
         return 1;
     }
-    PresentFrame();
-    for (int i = 0; i < runs; ++i) {
-        DrainMessages();
-        start = Clock::now();
-        CloseRenderWindow();
-        if (!OpenRenderWindow(title, 640, 480, 16, false)) {
-            return 1;
-        }
-        switches.push_back(Milliseconds(start));
-        PresentFrame();
-        switchesToFrame.push_back(Milliseconds(start));
-    }
-    std::vector<double> frames;
-    for (int i = 0; i < runs; ++i) {
-        start = Clock::now();
-        PresentFrame();
-        frames.push_back(Milliseconds(start));
-    }
-    DrainMessages();
-    CloseRenderWindow();
-    platform::ShutdownPlatform();
 
-    printf("viewer_bench: examples/ windowed 640x480, %s\n", getenv("DISPLAY"));
-    printf("%-38s runs   1  %7.2f ms (SDL video start and GL driver load included)\n",
-           "first build to first frame", firstBuild);
-    Report("build to first presented frame", builds);
-    Report("F1 switch (teardown + build)", switches);
-    Report("F1 switch to first presented frame", switchesToFrame);
-    Report("one frame (draw + swap + finish)", frames);
-    return 0;
+    std::string big = MakeBigFolder(bigCount);
+    if (big.empty() || chdir(big.c_str()) != 0) {
+        fprintf(stderr, "viewer_bench: cannot make a folder of %d triangles\n", bigCount);
+        if (!big.empty()) RemoveBigFolder(big);
+        return 1;
+    }
+    bool ok = MeasureFolder("1,000,000 textured triangles, one draw call (DrawScene)", bigRuns, DrawArraysScene) &&
+              MeasureFolder("1,000,000 textured triangles, begin/end per triangle", bigRuns, DrawSceneImmediate);
+    RemoveBigFolder(big);
+    platform::ShutdownPlatform();
+    return ok ? 0 : 1;
 }

@@ -12,6 +12,7 @@ WindowStateRecord WindowState = {
     true,     // isActive
     true,     // isFullscreen
     {},       // keyDown: all keys up
+    {},       // keyPressed: none since start
     {
         sizeof(PIXELFORMATDESCRIPTOR),                              // nSize
         1,                                                          // nVersion

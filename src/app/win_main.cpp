@@ -10,6 +10,17 @@ const int32_t windowWidth = 640;
 const int32_t windowHeight = 480;
 const int32_t windowColorBits = 16;
 
+// Whether `key` counts as down in this idle pass: held now, or pressed since
+// the last idle pass. The loop takes one message per pass and looks at keys
+// only once the queue is empty, so behind a long frame a quick tap's key-up
+// is taken right after its key-down and would otherwise never be seen.
+// Takes the press; the key table keeps its meaning.
+bool TakeKey(int key) {
+    bool isDown = WindowState.keyDown[key] || WindowState.keyPressed[key];
+    WindowState.keyPressed[key] = false;
+    return isDown;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -38,8 +49,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             continue;  // messages first: no frame in a pass that took one
         }
 
+        // Taken in every idle pass, so a tap while minimized is not kept
+        // for later.
+        const bool isEscapeDown = TakeKey(VK_ESCAPE);
         if (WindowState.isActive) {
-            if (WindowState.keyDown[VK_ESCAPE]) {
+            if (isEscapeDown) {
                 quitRequested = true;
                 // The exit status after Esc is 0, not the parameter of
                 // whichever message happened to be taken last.
@@ -52,8 +66,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
         // F1 is honoured in every idle pass, also while minimized and in the
         // pass that saw Esc.
-        if (WindowState.keyDown[VK_F1]) {
-            WindowState.keyDown[VK_F1] = false;
+        if (TakeKey(VK_F1)) {
+            WindowState.keyDown[VK_F1] = false;  // a held key's next repeat sets it again
             CloseRenderWindow();
             WindowState.isFullscreen = !WindowState.isFullscreen;
             if (!OpenRenderWindow(windowTitle, windowWidth, windowHeight, windowColorBits,

@@ -25,6 +25,7 @@ LRESULT CALLBACK RenderWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_KEYDOWN:
             if (wParam < sizeof(KeyTable)) {
                 WindowState.keyDown[wParam] = true;
+                WindowState.keyPressed[wParam] = true;
             }
             return 0;
 

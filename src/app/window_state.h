@@ -19,6 +19,11 @@ struct WindowStateRecord {
     bool isActive;             // frames are drawn; false while minimized
     bool isFullscreen;         // fullscreen requested or in force
     KeyTable keyDown;
+    // An entry becomes true with every key-down message of its key and stays
+    // so through the key-up, until the loop's idle pass takes it (it takes
+    // Esc and F1): a tap whose key-down and key-up were both taken since the
+    // last idle pass still counts as down in the next one.
+    KeyTable keyPressed;
     PIXELFORMATDESCRIPTOR pixelFormatDesc;  // the one pixel-format request of the process
 };
 

@@ -32,13 +32,22 @@ bool InitScene() {
     return true;
 }
 
-int DrawScene() {
+// One frame: clear, move 5 units into the screen, bind, draw the model.
+static void DrawSceneWith(void (*drawModel)()) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -5.0f);
     BindModelTexture(wallTexture);
-    DrawModel();
+    drawModel();
+}
+
+int DrawScene() {
+    DrawSceneWith(DrawModel);
     return 1;
+}
+
+void DrawSceneImmediate() {
+    DrawSceneWith(DrawModelImmediate);
 }
 
 void BindModelTexture(GLuint texture) {
@@ -48,7 +57,48 @@ void BindModelTexture(GLuint texture) {
     }
 }
 
+// The store's triangles are the vertex array itself: three vertices of five
+// floats each, back to back.
+static_assert(sizeof(ModelTriangle) == 3 * sizeof(ModelVertex) && sizeof(ModelVertex) == 5 * sizeof(float),
+              "triangles are packed vertex arrays");
+
+// Most triangles one glDrawArrays call takes: its vertex count, three per
+// triangle, is a GLsizei. Only a store of over 715 million triangles needs
+// more than one call.
+static const int32_t maxTrianglesPerCall = INT32_MAX / 3;
+
 void DrawModel() {
+    const int32_t count = ModelStore.triangleCount;
+    const int32_t mode = ModelStore.TextureMode;
+    if (count <= 0 || (mode != 0 && mode != 1)) return;  // other modes draw nothing
+
+    // GL_TRIANGLES from one call are the same independent triangles, with the
+    // same vertices, attributes and order, as one begin/end pair per triangle
+    // (DrawModelImmediate), so the same fragments are drawn. That path's push
+    // and pop per triangle enclose no transformation: there is nothing to
+    // save here, and the matrix stack is not touched.
+    const ModelTriangle* triangles = ModelStore.triangles;
+    const GLsizei stride = sizeof(ModelVertex);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    if (mode == 1) glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    for (int32_t first = 0; first < count;) {
+        const int32_t chunk = count - first < maxTrianglesPerCall ? count - first : maxTrianglesPerCall;
+        const ModelVertex* v = triangles[first].vertices;
+        glVertexPointer(3, GL_FLOAT, stride, &v->x);
+        if (mode == 1) glTexCoordPointer(2, GL_FLOAT, stride, &v->u);
+        glDrawArrays(GL_TRIANGLES, 0, GLsizei(chunk) * 3);
+        first += chunk;
+    }
+    // Client state as it was found (nothing else enables the arrays), so no
+    // later GL work reads the store through a stale pointer.
+    if (mode == 1) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    // Every triangle of a textured model is drawn textured; texturing goes
+    // off once, after the last one.
+    if (mode == 1) glDisable(GL_TEXTURE_2D);
+}
+
+void DrawModelImmediate() {
     const int32_t count = ModelStore.triangleCount;
     const int32_t mode = ModelStore.TextureMode;
     const ModelTriangle* triangles = ModelStore.triangles;
@@ -69,7 +119,5 @@ void DrawModel() {
         }
         glPopMatrix();
     }
-    // Every triangle of a textured model is drawn textured; texturing goes
-    // off once, after the last one.
-    if (mode == 1 && count > 0) glDisable(GL_TEXTURE_2D);
+    if (mode == 1 && count > 0) glDisable(GL_TEXTURE_2D);  // as in DrawModel
 }

@@ -28,5 +28,11 @@ int DrawScene();
 // Enables 2D texturing and binds `texture` when the model is textured.
 void BindModelTexture(GLuint texture);
 
-// Issues the model's triangles, one begin/end pair each.
+// Issues the model's triangles from the store's array in one glDrawArrays
+// call (client-side vertex arrays, texture coordinates in mode 1 only).
 void DrawModel();
+
+// The same triangles and frame with one begin/end pair per triangle: the
+// reference the array path is compared with by tests and render_bench.
+void DrawModelImmediate();
+void DrawSceneImmediate();

@@ -149,6 +149,44 @@ TEST_F(MainLoopTest, EscIsHonouredOnlyWhileActive) {
     EXPECT_EQ(fake::passesPastScript, 0);
 }
 
+TEST_F(MainLoopTest, TapsWhoseKeyUpIsTakenBeforeAnyIdlePassStillCount) {
+    fake::answers["Start FullScreen?"] = IDNO;
+    // Behind a long frame a quick tap's key-down and key-up are both waiting.
+    fake::script = {
+        Idle(),
+        Message(WM_KEYDOWN, VK_F1), Message(WM_KEYUP, VK_F1),
+        Idle(),  // draws, then switches once
+        Idle(),
+        Message(WM_KEYDOWN, VK_ESCAPE), Message(WM_KEYUP, VK_ESCAPE),
+        Idle(),  // ends here
+        Idle(),
+    };
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Count(fullscreenCreate), 1u);
+    EXPECT_EQ(Count(windowedCreate), 1u);
+    EXPECT_EQ(Count("DrawScene()"), 3u);
+    EXPECT_EQ(fake::script.size(), 1u);
+    EXPECT_EQ(fake::passesPastScript, 0);
+    // The key table keeps its meaning: both keys are up.
+    EXPECT_FALSE(WindowState.keyDown[VK_ESCAPE]);
+    EXPECT_FALSE(WindowState.keyDown[VK_F1]);
+}
+
+TEST_F(MainLoopTest, ATapCountsInTheNextIdlePassOnlyActiveOrNot) {
+    fake::answers["Start FullScreen?"] = IDNO;
+    fake::script = {
+        Message(WM_ACTIVATE, MAKELONG(WA_INACTIVE, 1)),
+        Message(WM_KEYDOWN, VK_ESCAPE), Message(WM_KEYUP, VK_ESCAPE),
+        Idle(),                           // minimized: the tap is taken, no quit
+        Message(WM_ACTIVATE, WA_ACTIVE),
+        Idle(),                           // not kept for the restored window
+        Message(WM_QUIT, 5),
+    };
+    EXPECT_EQ(Run(), 5);
+    EXPECT_EQ(Count("DrawScene()"), 1u);
+    EXPECT_EQ(fake::passesPastScript, 0);
+}
+
 TEST_F(MainLoopTest, NoFramesWhileMinimizedButDeactivatedWindowsDraw) {
     fake::answers["Start FullScreen?"] = IDNO;
     fake::script = {

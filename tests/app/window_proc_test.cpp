@@ -63,9 +63,10 @@ TEST_F(WindowProcTest, CloseAsksTheLoopToQuitAndLeavesTheWindow) {
 TEST_F(WindowProcTest, KeyMessagesSetAndClearTheirEntryOnly) {
     EXPECT_EQ(Send(WM_KEYDOWN, VK_F1), 0);
     EXPECT_TRUE(WindowState.keyDown[VK_F1]);
-    // Only that entry changed.
+    // Only that entry changed, in both tables.
     for (int key = 0; key < 256; ++key) {
         EXPECT_EQ(WindowState.keyDown[key], key == VK_F1) << key;
+        EXPECT_EQ(WindowState.keyPressed[key], key == VK_F1) << key;
     }
 
     // A repeat sets a cleared entry again.
@@ -83,6 +84,9 @@ TEST_F(WindowProcTest, KeyMessagesSetAndClearTheirEntryOnly) {
     EXPECT_FALSE(WindowState.keyDown[VK_F1]);
     EXPECT_FALSE(WindowState.keyDown[255]);
     EXPECT_TRUE(WindowState.keyDown[0]);
+    // A press stays recorded through the key-up, for the loop to take.
+    EXPECT_TRUE(WindowState.keyPressed[VK_F1]);
+    EXPECT_TRUE(WindowState.keyPressed[255]);
     // Key-up of a key that is not down leaves it up.
     EXPECT_EQ(Send(WM_KEYUP, VK_ESCAPE), 0);
     EXPECT_FALSE(WindowState.keyDown[VK_ESCAPE]);
@@ -96,6 +100,7 @@ TEST_F(WindowProcTest, KeyCodesOutsideTheTableAreIgnored) {
         EXPECT_EQ(Send(WM_KEYUP, code), 0);
     }
     EXPECT_EQ(memcmp(before.keyDown, WindowState.keyDown, sizeof(KeyTable)), 0);
+    EXPECT_EQ(memcmp(before.keyPressed, WindowState.keyPressed, sizeof(KeyTable)), 0);
     EXPECT_EQ(memcmp(&before.pixelFormatDesc, &WindowState.pixelFormatDesc, sizeof(PIXELFORMATDESCRIPTOR)), 0);
     EXPECT_EQ(before.isActive, WindowState.isActive);
     EXPECT_EQ(before.isFullscreen, WindowState.isFullscreen);
@@ -108,6 +113,7 @@ TEST_F(WindowProcTest, SystemKeysNeverReachTheKeyTable) {
     EXPECT_EQ(Send(WM_SYSKEYUP, VK_F10), fake::defaultProcResult);
     EXPECT_FALSE(WindowState.keyDown[VK_F4]);
     EXPECT_FALSE(WindowState.keyDown[VK_F10]);
+    EXPECT_FALSE(WindowState.keyPressed[VK_F10]);
     EXPECT_EQ(fake::calls.size(), 3u);
 }
 

@@ -117,3 +117,16 @@ answer_box "ERROR" Return || fail "no error box"
 [ -z "$(window_id "$TITLE")" ] || fail "the window outlived the error box"
 expect_ended_with_zero
 echo "PASS: missing texture, error box, status 0"
+
+# --- An instant Esc tap on 300,000 triangles ends the program ------------
+# Its key-down and key-up both wait in the queue behind one long frame.
+start_xvfb 1024x768x24
+dir=$(make_folder big)
+"$(dirname "$0")/big_model.sh" 300000 >"$dir/poligon.m"
+start_wine_viewer "$dir"
+answer_box "Start FullScreen?" n || fail "no start-up question"
+id=$(wait_window "$TITLE" 30) || fail "no viewer window"
+wait_drawn 60 || fail "no frame drawn"
+xdotool windowfocus --sync "$id" && xdotool key Escape
+expect_ended_with_zero 30
+echo "PASS: an instant Esc tap on 300,000 triangles, status 0"

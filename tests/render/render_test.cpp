@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -17,8 +19,9 @@ namespace {
 
 constexpr int Width = 160, Height = 120;
 
-// A 24-bit BMP of one colour, bottom row first.
-void WriteSolidBmp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+// A 24-bit BMP, bottom row first; colour(x, y) gives each pixel as 0xRRGGBB.
+template <typename Colour>
+void WriteBmp(const std::string& path, int w, int h, Colour colour) {
     int rowBytes = (w * 3 + 3) & ~3;
     std::vector<uint8_t> file(54 + size_t(rowBytes) * h, 0);
     auto put32 = [&](size_t at, uint32_t v) {
@@ -36,14 +39,19 @@ void WriteSolidBmp(const std::string& path, int w, int h, uint8_t r, uint8_t g, 
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             uint8_t* p = &file[54 + size_t(y) * rowBytes + size_t(x) * 3];
-            p[0] = b;
-            p[1] = g;
-            p[2] = r;
+            uint32_t rgb = colour(x, y);
+            p[0] = uint8_t(rgb);
+            p[1] = uint8_t(rgb >> 8);
+            p[2] = uint8_t(rgb >> 16);
         }
     FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(file.data(), 1, file.size(), f);
     std::fclose(f);
+}
+
+void WriteSolidBmp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    WriteBmp(path, w, h, [=](int, int) { return uint32_t(r) << 16 | uint32_t(g) << 8 | b; });
 }
 
 struct Pixel {
@@ -94,8 +102,12 @@ protected:
         ASSERT_TRUE(InitScene());
     }
 
-    std::vector<uint8_t> Frame() {
-        DrawScene();
+    std::vector<uint8_t> Frame(bool isImmediate = false) {
+        if (isImmediate) {
+            DrawSceneImmediate();
+        } else {
+            DrawScene();
+        }
         glFinish();
         std::vector<uint8_t> pixels(size_t(Width) * Height * 4);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -310,4 +322,53 @@ TEST_F(RenderTest, GeometryOutsideTheDepthRangeIsClipped) {
     frame = Frame();
     centre = At(frame, Width / 2, Height / 2);
     EXPECT_EQ(centre.r, 255);
+}
+
+TEST_F(RenderTest, ArrayPathDrawsTheImmediatePathsFramePixelForPixel) {
+    // A patterned wall with pure black in it, so that every texture
+    // coordinate shows.
+    WriteBmp("Wall.bmp", 64, 64, [](int x, int y) {
+        return (x ^ y) & 8 ? 0u : uint32_t(x * 4) << 16 | uint32_t(y * 4) << 8 | uint32_t((x * y) & 255);
+    });
+    WriteText("poligon.m", "");
+    ResizeScene(Width, Height);
+    ASSERT_TRUE(InitScene());
+    for (int32_t mode : {1, 0}) {
+        // Dense, overlapping, in every depth order, some cut by the near
+        // plane, texture coordinates beyond the picture's edges.
+        const int32_t count = 30000;
+        ReleaseModelStore();
+        ModelStore.triangles = new ModelTriangle[count];
+        ModelStore.triangleCount = count;
+        ModelStore.TextureMode = mode;
+        std::mt19937 random(13);
+        std::uniform_real_distribution<float> centre(-2.5f, 2.5f), depth(-4.0f, 4.99f), offset(-0.4f, 0.4f),
+            coordinate(-0.5f, 1.5f);
+        for (int32_t t = 0; t < count; ++t) {
+            float cx = centre(random), cy = centre(random), cz = depth(random);
+            for (ModelVertex& v : ModelStore.triangles[t].vertices)
+                v = {cx + offset(random), cy + offset(random), cz + offset(random), coordinate(random),
+                     coordinate(random)};
+        }
+
+        GLint stackBefore, stackAfter;
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &stackBefore);
+        std::vector<uint8_t> immediate = Frame(true);
+        std::vector<uint8_t> arrays = Frame();
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &stackAfter);
+
+        size_t differing = 0, drawn = 0;
+        for (size_t i = 0; i < arrays.size(); i += 4) {
+            differing += memcmp(&arrays[i], &immediate[i], 4) != 0;
+            drawn += arrays[i + 3] != 128;  // not the clear colour's alpha
+        }
+        EXPECT_EQ(differing, 0u) << "mode " << mode;
+        EXPECT_GT(drawn, arrays.size() / 4 * 9 / 10) << "mode " << mode;
+        EXPECT_EQ(stackAfter, stackBefore);
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+        // The arrays are switched off again for whatever GL work follows.
+        EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
 }
