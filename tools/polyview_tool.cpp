@@ -60,7 +60,8 @@ void PrintUsage(FILE* out) {
         "                        to fill the viewer's view. OUT is replaced whole or\n"
         "                        not at all; exit 1 when IN cannot be read\n"
         "\n"
-        "  --help                print this text\n",
+        "  --help                print this text\n"
+        "  --version             print the version\n",
         out);
 }
 
@@ -68,6 +69,10 @@ int main(int argc, char** argv) {
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         PrintUsage(stdout);
         return 0;
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("polyview-tool " POLYVIEW_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
     if (argc < 2) {
         PrintUsage(stderr);

@@ -3,8 +3,11 @@
 #include <string>
 
 #include "platform/sdl_platform.h"
+#include "platform/viewer_options.h"
 
 int main(int argc, char** argv) {
+    int optionStatus = 0;
+    if (HandleViewerOptions(argc, argv, &optionStatus)) return optionStatus;
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) {

@@ -24,13 +24,14 @@ inline std::string ReadWhole(const std::string& path) {
     return text;
 }
 
-// `arguments` is a shell word list, quoted by the caller where needed.
-inline ToolResult RunTool(const std::string& arguments) {
+// Runs `program` with `arguments`, a shell word list, quoted by the caller
+// where needed.
+inline ToolResult RunProgram(const std::string& program, const std::string& arguments) {
     char dir[] = "/tmp/polyview-tool-run-XXXXXX";
     ToolResult result;
     if (!mkdtemp(dir)) return result;
     std::string out = std::string(dir) + "/out", err = std::string(dir) + "/err";
-    std::string command = std::string("'") + POLYVIEW_TOOL + "' " + arguments + " >'" + out +
+    std::string command = "'" + program + "' " + arguments + " >'" + out +
                           "' 2>'" + err + "'";
     int raw = std::system(command.c_str());
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -41,3 +42,5 @@ inline ToolResult RunTool(const std::string& arguments) {
     rmdir(dir);
     return result;
 }
+
+inline ToolResult RunTool(const std::string& arguments) { return RunProgram(POLYVIEW_TOOL, arguments); }

@@ -1,0 +1,64 @@
+# Install rules and packages: on Linux the programs, manual pages, example and
+# documents under PREFIX, and a Debian package (cpack -G DEB); for Windows a
+# folder to unpack and run (cpack -G ZIP). Tests, benchmarks and fuzz targets
+# have no install rules, so nothing of theirs is installed or packaged.
+include(GNUInstallDirs)
+
+if(WIN32)
+  # polyview.exe at the top of the folder, the example beside it; the texts
+  # with Windows line ends, so that every editor there shows them right.
+  install(TARGETS polyview RUNTIME DESTINATION .)
+  install(DIRECTORY examples/ DESTINATION examples)
+  configure_file(packaging/README-windows.txt.in README.txt @ONLY NEWLINE_STYLE WIN32)
+  configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE WIN32)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+else()
+  install(TARGETS polyview polyview-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/polyview/examples)
+  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+  # Manual pages carry the version and are installed compressed, as Debian
+  # wants them; man reads them either way.
+  set(manPages)
+  foreach(page polyview.1 polyview-tool.1)
+    configure_file(man/${page}.in man/${page} @ONLY)
+    add_custom_command(OUTPUT man/${page}.gz
+                       COMMAND gzip -9 -n -k -f ${page}
+                       DEPENDS ${PROJECT_BINARY_DIR}/man/${page}
+                       WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/man
+                       VERBATIM)
+    list(APPEND manPages ${PROJECT_BINARY_DIR}/man/${page}.gz)
+  endforeach()
+  add_custom_target(man_pages ALL DEPENDS ${manPages})
+  install(FILES ${manPages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  set(CPACK_GENERATOR DEB)
+endif()
+
+set(POLYVIEW_PACKAGE_MAINTAINER "The polyview developers"
+    CACHE STRING "Maintainer named in the packages, as 'Name <address>'")
+set(CPACK_PACKAGE_VENDOR "The polyview developers")
+set(CPACK_PACKAGE_CONTACT "${POLYVIEW_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION
+    "polyview draws one triangle model, kept in a plain-text format and textured
+with a picture (BMP, PNG, JPEG or GIF), in an OpenGL window that switches
+between fullscreen and windowed mode with F1.
+
+polyview-tool is its command-line companion: it shows what the viewer makes
+of a model or a picture, draws the viewer's first frame without a display,
+checks models for mistakes and converts meshes from other formats.")
+# The programs are built with debugging information; the packages ship them
+# without.
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Depends: computed from the libraries the programs link (dpkg-shlibdeps),
+# and libGL, which SDL opens only at run time to make the viewer's context
+# (it also brings Mesa's drivers, which polyview-tool's EGL context needs).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libgl1)
+
+include(CPack)

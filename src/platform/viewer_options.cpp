@@ -1,0 +1,43 @@
+// The Linux viewer's own options. The Windows build has none: like other
+// Windows programs it ignores what it does not know.
+#include "platform/viewer_options.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char* const usageLine = "usage: polyview [DIR] | --help | --version\n";
+
+// --help: the usage line and these two.
+const char* const helpText =
+    "Draws the model \"poligon.m\" textured with \"Wall.bmp\" from DIR (default: here).\n"
+    "Keys: F1 switches between fullscreen and windowed mode, Esc quits.\n";
+
+}  // namespace
+
+bool HandleViewerOptions(int argc, char** argv, int* exitStatus) {
+    if (argc < 2) return false;
+    const char* first = argv[1];
+    if (argc == 2) {
+        if (std::strcmp(first, "--help") == 0) {
+            std::fputs(usageLine, stdout);
+            std::fputs(helpText, stdout);
+            *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
+            return true;
+        }
+        if (std::strcmp(first, "--version") == 0) {
+            std::fputs("polyview " POLYVIEW_VERSION "\n", stdout);
+            *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
+            return true;
+        }
+        // A folder; one whose name begins with '-' is given as ./-name.
+        if (first[0] != '-') return false;
+        std::fprintf(stderr, "polyview: unknown option '%s'\n", first);
+    } else {
+        std::fputs("polyview: at most one argument, the folder, may be given\n", stderr);
+    }
+    std::fputs(usageLine, stderr);
+    *exitStatus = 2;
+    return true;
+}
