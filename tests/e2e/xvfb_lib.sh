@@ -80,14 +80,11 @@ answer_box() {
   xdotool windowfocus --sync "$id" && xdotool key "$2"
 }
 
-# press KEY: holds KEY down for a moment, as a person does. The viewer takes
-# one message per pass and acts on its key table only in a pass that finds
-# the queue empty, so a key-up that follows its key-down at once can clear
-# the key before the viewer ever looks.
+# press KEY: an instant tap, key down and up at once. The viewer counts a key
+# that went down since its last idle pass, so even a tap shorter than a frame
+# is seen.
 press() {
-  xdotool keydown "$1"
-  sleep 0.25
-  xdotool keyup "$1"
+  xdotool key "$1"
 }
 
 # window_geometry ID: "X Y WIDTH HEIGHT" of a window, its position on the screen.
