@@ -16,6 +16,17 @@ const PlatformPixelFormat pixelFormats[] = {
 };
 const int pixelFormatCount = sizeof(pixelFormats) / sizeof(pixelFormats[0]);
 
+void SetGlAttributes(const PlatformPixelFormat& format) {
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format.isDoubleBuffered ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, format.depthBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+}
+
 HDC__* FindDeviceContext(HDC dc) {
     for (HWND__* w : layer.windows) {
         if (&w->deviceContext == dc) {
@@ -121,16 +132,7 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
         return nullptr;
     }
     HWND__* window = deviceContext->window;
-    const PlatformPixelFormat& format = pixelFormats[window->pixelFormat - 1];
-    // A compatibility context, so that OpenGL 1.1's immediate mode is there.
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format.isDoubleBuffered ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, format.depthBits);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+    SetGlAttributes(pixelFormats[window->pixelFormat - 1]);
 
     // SDL makes a new context current; wglCreateContext does not.
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();

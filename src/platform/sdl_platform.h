@@ -1,6 +1,6 @@
-// Internals of the Win32 subset over SDL2, shared by its sources. Nothing
-// outside src/platform/ includes this, except the program's start-up and the
-// tests of this layer.
+// Internals of the Win32 subset over SDL2, shared by its sources. Outside
+// src/platform/ only the tests of this layer and the viewer benchmark include
+// it (for ShutdownPlatform and the layer's state).
 #pragma once
 
 #include <SDL.h>
@@ -58,9 +58,21 @@ namespace platform {
 extern const PlatformPixelFormat pixelFormats[];
 extern const int pixelFormatCount;
 
+// A window class as RegisterClassA took it.
+struct RegisteredClass {
+    std::string name;  // as registered; looked up without regard to case
+    WNDCLASSA windowClass;
+    ATOM atom;
+    int windowCount;
+};
+
 // State of the layer; one thread, as with the Win32 window manager.
 struct LayerState {
     bool isVideoReady;
+    HINSTANCE__ moduleInstance;      // the handle GetModuleHandleA(NULL) gives
+    HICON__ stockIcons[2];           // [0] icons, [1] cursors: handles only, never drawn
+    std::vector<RegisteredClass> classes;
+    ATOM nextAtom = 0xC000;          // the next class atom; they start here on Windows
     std::vector<HWND__*> windows;   // live windows, in creation order
     std::vector<HGLRC__*> contexts; // live rendering contexts
     HWND__* activeWindow;
@@ -85,6 +97,11 @@ HDC__* FindDeviceContext(HDC dc);
 
 // Calls the window's procedure at once, as Win32 does for sent messages.
 LRESULT SendToWindow(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Sets SDL's GL attributes for a pixel format: for the visual of a window
+// made next, and for a context made next (a compatibility context, so that
+// OpenGL 1.1's immediate mode is there).
+void SetGlAttributes(const PlatformPixelFormat& format);
 
 // (Re)creates the window's SDL window, hidden, with the GL attributes of the
 // given pixel format; false when SDL refuses.

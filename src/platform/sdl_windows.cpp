@@ -13,19 +13,6 @@ LayerState layer = {};
 
 namespace {
 
-struct RegisteredClass {
-    std::string name;  // as registered; looked up without regard to case
-    WNDCLASSA windowClass;
-    ATOM atom;
-    int windowCount;
-};
-
-std::vector<RegisteredClass> classes;
-ATOM nextAtom = 0xC000;  // registered class atoms start here on Windows
-
-HINSTANCE__ moduleInstance;
-HICON__ stockIcons[2];  // [0] icons, [1] cursors: handles only, never drawn
-
 bool SameClassName(const std::string& a, const char* b) {
     if (a.size() != strlen(b)) {
         return false;
@@ -39,7 +26,7 @@ bool SameClassName(const std::string& a, const char* b) {
 }
 
 RegisteredClass* FindClass(const char* name) {
-    for (RegisteredClass& c : classes) {
+    for (RegisteredClass& c : layer.classes) {
         if (SameClassName(c.name, name)) {
             return &c;
         }
@@ -256,12 +243,7 @@ LRESULT SendToWindow(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 bool CreateSdlWindow(HWND__* window, int pixelFormat) {
-    const PlatformPixelFormat& format = pixelFormats[pixelFormat - 1];
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format.isDoubleBuffered ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, format.depthBits);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SetGlAttributes(pixelFormats[pixelFormat - 1]);
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (window->style & WS_POPUP) {
@@ -315,23 +297,23 @@ using namespace platform;
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
     // Only the program's own module is known.
-    return moduleName ? nullptr : &moduleInstance;
+    return moduleName ? nullptr : &layer.moduleInstance;
 }
 
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR iconName) {
     if (instance || !IsIntResource(iconName)) {
         return nullptr;  // no resources beyond the stock ones
     }
-    stockIcons[0].resourceId = static_cast<int>(reinterpret_cast<uintptr_t>(iconName));
-    return &stockIcons[0];
+    layer.stockIcons[0].resourceId = static_cast<int>(reinterpret_cast<uintptr_t>(iconName));
+    return &layer.stockIcons[0];
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
     if (instance || !IsIntResource(cursorName)) {
         return nullptr;
     }
-    stockIcons[1].resourceId = static_cast<int>(reinterpret_cast<uintptr_t>(cursorName));
-    return &stockIcons[1];
+    layer.stockIcons[1].resourceId = static_cast<int>(reinterpret_cast<uintptr_t>(cursorName));
+    return &layer.stockIcons[1];
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
@@ -344,9 +326,9 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
     entry.windowClass = *windowClass;
     entry.windowClass.lpszClassName = nullptr;  // the caller's text need not outlive the call
     entry.windowClass.lpszMenuName = nullptr;
-    entry.atom = nextAtom++;
+    entry.atom = layer.nextAtom++;
     entry.windowCount = 0;
-    classes.push_back(entry);
+    layer.classes.push_back(entry);
     return entry.atom;
 }
 
@@ -360,7 +342,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
     if (!entry || entry->windowClass.hInstance != instance || entry->windowCount > 0) {
         return FALSE;
     }
-    classes.erase(classes.begin() + (entry - classes.data()));
+    layer.classes.erase(layer.classes.begin() + (entry - layer.classes.data()));
     return TRUE;
 }
 
@@ -607,7 +589,7 @@ void platform::ShutdownPlatform() {
     while (!layer.windows.empty()) {
         DestroyWindow(layer.windows.back());
     }
-    classes.clear();
+    layer.classes.clear();
     layer.postedMessages.clear();
     // SDL itself stays up until the process ends; destroying the windows
     // has given back the desktop's mode. Quitting SDL would close the
