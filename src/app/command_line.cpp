@@ -85,12 +85,13 @@ bool ApplyCommandLine(LPCSTR commandLine, int* exitStatus) {
 
     DWORD error = GetLastError();
     char reason[512] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                  reason, sizeof reason, nullptr);
-    while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r' || reason[length - 1] == ' '))
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  0, reason, sizeof reason, nullptr);
+    while (length > 0 &&
+           (reason[length - 1] == '\n' || reason[length - 1] == '\r' || reason[length - 1] == ' '))
         reason[--length] = '\0';
-    std::string text = "Cannot enter the folder \"" + folder + "\": " +
-                       (length > 0 ? std::string(reason) : "error " + std::to_string(error));
+    std::string text = "Cannot enter the folder \"" + folder +
+                       "\": " + (length > 0 ? std::string(reason) : "error " + std::to_string(error));
     MessageBoxA(nullptr, text.c_str(), "ERROR", MB_OK | MB_ICONEXCLAMATION);
     *exitStatus = 1;
     return false;

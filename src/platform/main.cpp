@@ -8,7 +8,8 @@
 #include "platform/sdl_platform.h"
 
 int main(int argc, char** argv) {
-    std::string commandLine = JoinCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    std::string commandLine =
+        JoinCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
     int status = WinMain(GetModuleHandleA(nullptr), nullptr, &commandLine[0], SW_SHOWDEFAULT);
     platform::ShutdownPlatform();
     return status;

@@ -25,7 +25,8 @@ DWORD WINAPI GetLastError() {
     return lastError;
 }
 
-DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer, DWORD size, va_list*) {
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer, DWORD size,
+                            va_list*) {
     if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !buffer || size == 0) return 0;
     int length = std::snprintf(buffer, size, "%s", std::strerror(int(messageId)));
     if (length < 0) return 0;
