@@ -50,15 +50,18 @@ double Inside(const ClipPoint& q, int plane) {
 
 // Whether the convex polygon (window coordinates, pixels) holds a pixel
 // centre of the view with the margin.
-bool CoversPixelCentre(const double (*v)[2], int n) {
-    double area = 0, perimeter = 0, low = INFINITY, high = -INFINITY;
+bool CoversPixelCentre(const double (*polygon)[2], int n) {
+    double area = 0, perimeter = 0;
+    double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
     for (int i = 0; i < n; ++i) {
-        const double* a = v[i];
-        const double* b = v[(i + 1) % n];
+        const double* a = polygon[i];
+        const double* b = polygon[(i + 1) % n];
         area += a[0] * b[1] - b[0] * a[1];
         perimeter += std::hypot(b[0] - a[0], b[1] - a[1]);
-        low = std::fmin(low, a[1]);
-        high = std::fmax(high, a[1]);
+        for (int k = 0; k < 2; ++k) {
+            low[k] = std::fmin(low[k], a[k]);
+            high[k] = std::fmax(high[k], a[k]);
+        }
     }
     area /= 2;
     if (!(std::fabs(area) > 0)) return false;
@@ -66,30 +69,34 @@ bool CoversPixelCentre(const double (*v)[2], int n) {
     // disc of radius above half a pixel diagonal holds a pixel centre.
     if (std::fabs(area) / perimeter > std::sqrt(0.5) + coverMargin) return true;
 
-    // Thin or small: look for a centre row by row.
-    const double side = area > 0 ? 1.0 : -1.0;
-    double firstRow = std::fmax(0.0, std::ceil(low + coverMargin - 0.5));
-    double lastRow = std::fmin(double(ViewHeight - 1), std::floor(high - coverMargin - 0.5));
-    for (double row = firstRow; row <= lastRow; ++row) {
-        const double y = row + 0.5;
+    // Thin or small: look for a centre line by line, across the polygon's
+    // shorter extent (columns are rows with x and y swapped).
+    const int across = high[0] - low[0] < high[1] - low[1] ? 0 : 1, along = 1 - across;
+    const double lines = across == 1 ? ViewHeight : ViewWidth, places = across == 1 ? ViewWidth : ViewHeight;
+    // Swapping the axes mirrors the polygon, and with it the side of its inside.
+    const double side = (area > 0) == (across == 1) ? 1.0 : -1.0;
+    double firstLine = std::fmax(0.0, std::ceil(low[across] + coverMargin - 0.5));
+    double lastLine = std::fmin(lines - 1, std::floor(high[across] - coverMargin - 0.5));
+    for (double line = firstLine; line <= lastLine; ++line) {
+        const double y = line + 0.5;
         double left = -INFINITY, right = INFINITY;
         for (int i = 0; i < n && left <= right; ++i) {
-            const double* a = v[i];
-            const double* b = v[(i + 1) % n];
-            double dx = b[0] - a[0], dy = b[1] - a[1];
+            const double* a = polygon[i];
+            const double* b = polygon[(i + 1) % n];
+            double dx = b[along] - a[along], dy = b[across] - a[across];
             // Inside this edge: side * (dx (y - ay) - dy (x - ax)) >= margin * length.
-            double need = coverMargin * std::hypot(dx, dy) - side * dx * (y - a[1]);
+            double need = coverMargin * std::hypot(dx, dy) - side * dx * (y - a[across]);
             double slope = -side * dy;
             if (slope > 0)
-                left = std::fmax(left, a[0] + need / slope);
+                left = std::fmax(left, a[along] + need / slope);
             else if (slope < 0)
-                right = std::fmin(right, a[0] + need / slope);
+                right = std::fmin(right, a[along] + need / slope);
             else if (need > 0)
                 right = -INFINITY;
         }
-        double firstColumn = std::fmax(0.0, std::ceil(left - 0.5));
-        double lastColumn = std::fmin(double(ViewWidth - 1), std::floor(right - 0.5));
-        if (firstColumn <= lastColumn) return true;
+        double first = std::fmax(0.0, std::ceil(left - 0.5));
+        double last = std::fmin(places - 1, std::floor(right - 0.5));
+        if (first <= last) return true;
     }
     return false;
 }
