@@ -8,6 +8,7 @@
 
 #include "model/model.h"
 #include "model/scan.h"
+#include "view_coverage.h"
 
 void CheckReport::Warning(const std::string& file, int64_t line, const std::string& text) {
     ++warnings;
@@ -365,11 +366,12 @@ private:
 
     // Geometry of the vertices as stored.
     int64_t nearCount_ = 0, farCount_ = 0, nearLine_ = 0, farLine_ = 0;
-    int64_t trianglesOutside_ = 0;
     int64_t firstVertexLine_ = 0;
-    unsigned triangleCodes_ = ~0u;  // clip planes all vertices of this triangle lie outside
+    ViewCoverage coverage_;
+    float triangle_[3][3] = {};  // the triangle being gathered
+    int64_t triangleLine_ = 0;   // the line of its first vertex
     int vertexInTriangle_ = 0;
-    double clipScale_ = 1.0 / std::tan(ViewFieldOfView / 2 * 3.14159265358979323846 / 180.0);
+    int64_t firstWithoutAreaLine_ = 0;
 };
 
 bool ModelChecker::NextLine() {
@@ -630,44 +632,30 @@ void ModelChecker::CheckVertexLine(bool textured, int full, int scanned, bool is
     }
 }
 
-// Clip planes a point lies outside of, as bits: near, far, left, right,
-// bottom, top. NaN lies outside none.
-unsigned ClipCodes(const float* p, double clipScaleX, double clipScaleY) {
-    double w = ViewDistance - double(p[2]);
-    double x = double(p[0]) * clipScaleX;
-    double y = double(p[1]) * clipScaleY;
-    unsigned codes = 0;
-    if (w < ViewNear) codes |= 1;
-    if (w > ViewFar) codes |= 2;
-    if (x < -w) codes |= 4;
-    if (x > w) codes |= 8;
-    if (y < -w) codes |= 16;
-    if (y > w) codes |= 32;
-    return codes;
-}
-
 void ModelChecker::AddVertex(const float* hold, int64_t line, int64_t times) {
-    unsigned codes = ClipCodes(hold, clipScale_ / ViewAspect, clipScale_);
-    if (codes & 1) {
+    unsigned codes = ViewClipCodes(hold);
+    if (codes & NearPlaneCode) {
         if (!nearCount_) nearLine_ = line;
         nearCount_ += times;
     }
-    if (codes & 2) {
+    if (codes & FarPlaneCode) {
         if (!farCount_) farLine_ = line;
         farCount_ += times;
     }
     while (times > 0) {
         if (vertexInTriangle_ == 0 && times >= 3) {
             // Whole triangles of one repeated vertex settle at once.
-            if (codes) trianglesOutside_ += times / 3;
+            if (!firstWithoutAreaLine_) firstWithoutAreaLine_ = line;
+            coverage_.AddPointTriangles(hold, times / 3);
             times %= 3;
             continue;
         }
-        triangleCodes_ &= codes;
+        if (vertexInTriangle_ == 0) triangleLine_ = line;
+        for (int a = 0; a < 3; ++a) triangle_[vertexInTriangle_][a] = hold[a];
         --times;
         if (++vertexInTriangle_ == 3) {
-            if (triangleCodes_) ++trianglesOutside_;
-            triangleCodes_ = ~0u;
+            if (!coverage_.AddTriangle(triangle_) && !firstWithoutAreaLine_)
+                firstWithoutAreaLine_ = triangleLine_;
             vertexInTriangle_ = 0;
         }
     }
@@ -684,10 +672,14 @@ void ModelChecker::ReportGeometry(int64_t triangles) {
                          std::to_string(farCount_) + (farCount_ == 1 ? " vertex lies" : " vertices lie") +
                              " beyond the far plane (z below " + FormatFloat(ViewDistance - ViewFar) +
                              "), first here: the triangles there are cut");
-    if (triangles > 0 && trianglesOutside_ == triangles)
-        report_->Warning(name_, firstVertexLine_,
-                         "the whole model lies outside the view: the viewer shows a black window "
-                         "(polyview-tool convert --fit centres and scales a model into view)");
+    if (coverage_.withoutArea)
+        report_->Warning(name_, firstWithoutAreaLine_,
+                         std::to_string(coverage_.withoutArea) +
+                             (coverage_.withoutArea == 1 ? " triangle has" : " triangles have") +
+                             " no area on screen (degenerate, or seen edge-on), first here: nothing of " +
+                             (coverage_.withoutArea == 1 ? "it" : "them") + " is drawn");
+    std::string nothing = coverage_.NothingShownWarning();
+    if (triangles > 0 && !nothing.empty()) report_->Warning(name_, firstVertexLine_, nothing);
 }
 
 // Data lines after the last one the load needs are never read.

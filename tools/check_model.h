@@ -11,7 +11,9 @@
 // 640 x 480 view with near plane 0.1f and far plane 100.
 constexpr double ViewDistance = 5.0;
 constexpr double ViewFieldOfView = 45.0;  // degrees, vertical
-constexpr double ViewAspect = 640.0 / 480.0;
+constexpr int ViewWidth = 640;            // pixels
+constexpr int ViewHeight = 480;
+constexpr double ViewAspect = double(ViewWidth) / ViewHeight;
 constexpr double ViewNear = double(0.1f);
 constexpr double ViewFar = 100.0;
 

@@ -1,14 +1,9 @@
 // polyview-tool convert: a mesh in a common format (anything the Open Asset
 // Import Library reads) written as a model file the viewer reads whole.
-#include <assimp/config.h>
-#include <assimp/postprocess.h>
-#include <assimp/scene.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <assimp/Importer.hpp>
-#include <assimp/ProgressHandler.hpp>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -17,9 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "check_model.h"
 #include "commands.h"
+#include "contained_import.h"
 #include "model/model.h"
+#include "model_placement.h"
+#include "progress_line.h"
+#include "view_coverage.h"
 
 namespace {
 
@@ -29,109 +27,23 @@ constexpr long long LargeInputBytes = 8ll << 20;
 // Share of the view's height that a fitted model's bounding sphere fills.
 constexpr double FitMargin = 0.95;
 
+const char* const UsageText =
+    "usage: polyview-tool convert IN OUT [--fit] [--up x|y|z] [--keep-orientation] [--mode 0|1]\n"
+    "                             [--uv box] [--memory-limit MIB] [--time-limit SECONDS]\n";
+
 int Usage() {
-    std::fputs("usage: polyview-tool convert IN OUT [--fit] [--mode 0|1]\n", stderr);
+    std::fputs(UsageText, stderr);
     return ExitUsage;
 }
 
-// One line of progress on standard error, rewritten in place.
-class ProgressLine {
-public:
-    explicit ProgressLine(bool isShown) : isShown_(isShown) {}
-    void Show(const char* stage, double fraction) {
-        if (!isShown_) return;
-        int percent = int(fraction * 100);
-        if (percent < 0) percent = 0;
-        if (percent > 100) percent = 100;
-        if (stage == stage_ && percent == percent_) return;
-        stage_ = stage;
-        percent_ = percent;
-        std::fprintf(stderr, "\rpolyview-tool convert: %s %3d%%", stage, percent);
-        std::fflush(stderr);
-    }
-    void Finish() {
-        if (isShown_ && stage_) std::fputs("\n", stderr);
-        stage_ = nullptr;
-    }
-
-private:
-    bool isShown_;
-    const char* stage_ = nullptr;
-    int percent_ = -1;
-};
-
-class ImportProgress : public Assimp::ProgressHandler {
-public:
-    explicit ImportProgress(ProgressLine* line) : line_(line) {}
-    bool Update(float percentage) override {
-        if (percentage >= 0) line_->Show("reading", percentage);
-        return true;  // never cancel
-    }
-
-private:
-    ProgressLine* line_;
-};
-
-struct Mesh {
-    std::vector<ModelTriangle> triangles;
-    bool hasTextureCoordinates = false;
-};
-
-void CollectTriangles(const aiScene* scene, Mesh* mesh) {
-    for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
-        const aiMesh* source = scene->mMeshes[m];
-        const aiVector3D* uv = source->HasTextureCoords(0) ? source->mTextureCoords[0] : nullptr;
-        if (uv) mesh->hasTextureCoordinates = true;
-        for (unsigned f = 0; f < source->mNumFaces; ++f) {
-            const aiFace& face = source->mFaces[f];
-            if (face.mNumIndices != 3) continue;  // points and lines
-            ModelTriangle triangle;
-            for (int i = 0; i < 3; ++i) {
-                unsigned index = face.mIndices[i];
-                const aiVector3D& p = source->mVertices[index];
-                ModelVertex& vertex = triangle.vertices[i];
-                vertex.x = p.x;
-                vertex.y = p.y;
-                vertex.z = p.z;
-                vertex.u = uv ? uv[index].x : 0.0f;
-                vertex.v = uv ? uv[index].y : 0.0f;
-            }
-            mesh->triangles.push_back(triangle);
-        }
-    }
-}
-
-// Centres the model on the origin and scales it so that its bounding sphere
-// (about the centre of its bounding box) just fits the view's height at the
-// viewer's distance. Values that are not finite are left out of the measure.
-void FitIntoView(std::vector<ModelTriangle>* triangles) {
-    double low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
-    for (const ModelTriangle& triangle : *triangles)
-        for (const ModelVertex& vertex : triangle.vertices) {
-            const double p[3] = {vertex.x, vertex.y, vertex.z};
-            for (int a = 0; a < 3; ++a) {
-                if (!std::isfinite(p[a])) continue;
-                if (p[a] < low[a]) low[a] = p[a];
-                if (p[a] > high[a]) high[a] = p[a];
-            }
-        }
-    double centre[3];
-    for (int a = 0; a < 3; ++a) centre[a] = low[a] <= high[a] ? (low[a] + high[a]) / 2 : 0.0;
-    double radius = 0;
-    for (const ModelTriangle& triangle : *triangles)
-        for (const ModelVertex& vertex : triangle.vertices) {
-            double dx = vertex.x - centre[0], dy = vertex.y - centre[1], dz = vertex.z - centre[2];
-            double d = std::sqrt(dx * dx + dy * dy + dz * dz);
-            if (std::isfinite(d) && d > radius) radius = d;
-        }
-    const double halfAngle = ViewFieldOfView / 2 * 3.14159265358979323846 / 180.0;
-    double scale = radius > 0 ? ViewDistance * std::sin(halfAngle) * FitMargin / radius : 1.0;
-    for (ModelTriangle& triangle : *triangles)
-        for (ModelVertex& vertex : triangle.vertices) {
-            vertex.x = float((vertex.x - centre[0]) * scale);
-            vertex.y = float((vertex.y - centre[1]) * scale);
-            vertex.z = float((vertex.z - centre[2]) * scale);
-        }
+// A whole positive number of at most 1 << 40.
+bool ParseLimit(const char* text, int64_t* value) {
+    char* end = nullptr;
+    errno = 0;
+    long long number = std::strtoll(text, &end, 10);
+    if (end == text || *end != '\0' || errno || number < 1 || number > (1ll << 40)) return false;
+    *value = number;
+    return true;
 }
 
 // The source name for the comment line, without anything that would end
@@ -215,71 +127,145 @@ bool WriteModelFile(const std::string& outPath, const char* source,
 int RunConvertCommand(int argc, char** argv) {
     const char* inPath = nullptr;
     const char* outPath = nullptr;
-    bool fit = false;
+    bool fit = false, keepOrientation = false, boxCoordinates = false;
     int forcedMode = -1;
+    SignedAxis givenUp = 0;
+    ImportLimits limits;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--fit") == 0) {
+        const char* option = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (std::strcmp(option, "--help") == 0) {
+            std::fputs(UsageText, stdout);
+            return 0;
+        } else if (std::strcmp(option, "--fit") == 0) {
             fit = true;
-        } else if (std::strcmp(argv[i], "--mode") == 0) {
-            if (i + 1 >= argc || (std::strcmp(argv[i + 1], "0") != 0 && std::strcmp(argv[i + 1], "1") != 0)) {
+        } else if (std::strcmp(option, "--keep-orientation") == 0) {
+            keepOrientation = true;
+        } else if (std::strcmp(option, "--mode") == 0) {
+            if (!value || (std::strcmp(value, "0") != 0 && std::strcmp(value, "1") != 0)) {
                 std::fputs("polyview-tool convert: --mode takes 0 or 1\n", stderr);
                 return ExitUsage;
             }
-            forcedMode = argv[++i][0] - '0';
-        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            std::fprintf(stderr, "polyview-tool convert: unknown option '%s'\n", argv[i]);
+            forcedMode = value[0] - '0';
+            ++i;
+        } else if (std::strcmp(option, "--up") == 0) {
+            if (!value || std::strlen(value) != 1 || !std::strchr("xyzXYZ", value[0])) {
+                std::fputs("polyview-tool convert: --up takes x, y or z\n", stderr);
+                return ExitUsage;
+            }
+            givenUp = (value[0] | 0x20) - 'x' + 1;
+            ++i;
+        } else if (std::strcmp(option, "--uv") == 0) {
+            if (!value || std::strcmp(value, "box") != 0) {
+                std::fputs("polyview-tool convert: --uv takes box\n", stderr);
+                return ExitUsage;
+            }
+            boxCoordinates = true;
+            ++i;
+        } else if (std::strcmp(option, "--memory-limit") == 0 || std::strcmp(option, "--time-limit") == 0) {
+            bool isMemory = option[2] == 'm';
+            if (!value || !ParseLimit(value, isMemory ? &limits.memoryMiB : &limits.seconds)) {
+                std::fprintf(stderr, "polyview-tool convert: %s takes a whole number from 1 on\n", option);
+                return ExitUsage;
+            }
+            ++i;
+        } else if (option[0] == '-' && option[1] != '\0') {
+            std::fprintf(stderr, "polyview-tool convert: unknown option '%s'\n", option);
             return Usage();
         } else if (!inPath) {
-            inPath = argv[i];
+            inPath = option;
         } else if (!outPath) {
-            outPath = argv[i];
+            outPath = option;
         } else {
-            std::fprintf(stderr, "polyview-tool convert: unexpected argument '%s'\n", argv[i]);
+            std::fprintf(stderr, "polyview-tool convert: unexpected argument '%s'\n", option);
             return Usage();
         }
     }
     if (!inPath || !outPath) return Usage();
+    if (keepOrientation && (!fit || givenUp)) {
+        std::fputs("polyview-tool convert: --keep-orientation goes with --fit and without --up\n", stderr);
+        return ExitUsage;
+    }
+    if (boxCoordinates && forcedMode == 0) {
+        std::fputs("polyview-tool convert: --uv box writes mode 1, not --mode 0\n", stderr);
+        return ExitUsage;
+    }
 
     struct stat info;
     bool isLarge = stat(inPath, &info) == 0 && info.st_size >= LargeInputBytes;
-    ProgressLine progress(isLarge && isatty(STDERR_FILENO));
+    FILE* progressOut = isLarge && isatty(STDERR_FILENO) ? stderr : nullptr;
+    ProgressLine progress(progressOut);
 
-    Mesh mesh;
-    {
-        Assimp::Importer importer;
-        // Points and lines have no place in a triangle model.
-        importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-        importer.SetProgressHandler(new ImportProgress(&progress));  // owned by the importer
-        const aiScene* scene = importer.ReadFile(
-            inPath, aiProcess_Triangulate | aiProcess_PreTransformVertices | aiProcess_SortByPType);
-        if (!scene) {
-            progress.Finish();
-            std::fprintf(stderr, "polyview-tool convert: cannot read '%s': %s\n", inPath,
-                         importer.GetErrorString());
-            return 1;
+    progress.Show("reading", 0.0);
+    ImportedMesh mesh;
+    ImportResult imported = ImportContained(inPath, limits, progressOut, &mesh);
+    if (imported.outcome != ImportOutcome::Imported) {
+        progress.Finish();
+        switch (imported.outcome) {
+            case ImportOutcome::Refused:
+                std::fprintf(stderr, "polyview-tool convert: cannot read '%s': %s\n", inPath,
+                             imported.reason.c_str());
+                break;
+            case ImportOutcome::Crashed:
+                std::fprintf(stderr, "polyview-tool convert: the importer crashed on %s (%s)\n", inPath,
+                             imported.reason.c_str());
+                break;
+            case ImportOutcome::OutOfMemory:
+                std::fprintf(stderr,
+                             "polyview-tool convert: the importer needed more than %lld MiB on %s "
+                             "(see --memory-limit)\n",
+                             (long long)limits.memoryMiB, inPath);
+                break;
+            default:
+                std::fprintf(
+                    stderr,
+                    "polyview-tool convert: the importer took longer than %lld s on %s (see --time-limit)\n",
+                    (long long)limits.seconds, inPath);
+                break;
         }
-        CollectTriangles(scene, &mesh);
-    }
-    if (mesh.triangles.empty()) {
-        progress.Finish();
-        std::fprintf(stderr, "polyview-tool convert: '%s' holds no triangles\n", inPath);
         return 1;
     }
-    if (int64_t(mesh.triangles.size()) > MaxTriangleCount) {
-        progress.Finish();
-        std::fprintf(stderr,
-                     "polyview-tool convert: '%s' holds %zu triangles, more than the viewer takes (%lld)\n",
-                     inPath, mesh.triangles.size(), (long long)MaxTriangleCount);
-        return 1;
-    }
-    if (fit) FitIntoView(&mesh.triangles);
-    bool textured = forcedMode >= 0 ? forcedMode == 1 : mesh.hasTextureCoordinates;
+    progress.Show("reading", 1.0);
+
+    // The view is fixed, so the side the viewer sees is decided here.
+    SignedAxis up = givenUp ? givenUp : mesh.reportedUp;
+    SignedAxis front = givenUp ? 0 : mesh.reportedFront;
+    Orientation turn = {1, 2, 3};
+    if (fit && !keepOrientation)
+        turn = BroadestSideOrientation(mesh.triangles, up, front);
+    else if (givenUp)
+        turn = UprightOrientation(up, front);
+    TurnMesh(&mesh.triangles, turn);
+    if (fit) FitIntoView(&mesh.triangles, FitMargin);
+    if (boxCoordinates) ProjectBoxCoordinates(&mesh.triangles);
+    bool textured = boxCoordinates || (forcedMode >= 0 ? forcedMode == 1 : mesh.hasTextureCoordinates);
 
     std::string error;
     bool isWritten = WriteModelFile(outPath, inPath, mesh.triangles, textured, &progress, &error);
     progress.Finish();
     if (!isWritten) {
         std::fprintf(stderr, "polyview-tool convert: cannot write '%s': %s\n", outPath, error.c_str());
+        return 1;
+    }
+
+    ViewCoverage coverage;
+    for (const ModelTriangle& triangle : mesh.triangles) {
+        const float p[3][3] = {{triangle.vertices[0].x, triangle.vertices[0].y, triangle.vertices[0].z},
+                               {triangle.vertices[1].x, triangle.vertices[1].y, triangle.vertices[1].z},
+                               {triangle.vertices[2].x, triangle.vertices[2].y, triangle.vertices[2].z}};
+        coverage.AddTriangle(p);
+    }
+    std::string nothing = coverage.NothingShownWarning();
+    if (!nothing.empty())
+        std::fprintf(stderr, "polyview-tool convert: warning: %s: %s\n", outPath, nothing.c_str());
+
+    std::string side = DescribeOrientation(turn, up, front);
+    std::printf("%s: %zu triangle%s, mode %d; the viewer sees %s%s%s\n", outPath, mesh.triangles.size(),
+                mesh.triangles.size() == 1 ? "" : "s", textured ? 1 : 0, side.c_str(),
+                fit ? "; centred and scaled to fill the view" : "",
+                boxCoordinates ? "; texture coordinates from its bounding box" : "");
+    if (std::fflush(stdout) != 0) {
+        std::perror("polyview-tool convert: writing the summary");
         return 1;
     }
     return 0;

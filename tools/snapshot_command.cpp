@@ -12,6 +12,8 @@
 #include "headless_gl.h"
 #include "png_output.h"
 #include "render/render.h"
+#include "texture/picture_format.h"
+#include "texture/picture_service.h"
 
 namespace {
 
@@ -29,6 +31,25 @@ bool ParseSize(const char* text, int32_t* width, int32_t* height) {
     *width = int32_t(w);
     *height = int32_t(h);
     return true;
+}
+
+// Why the viewer's texture cannot be made from "Wall.bmp" in the current
+// directory, as the Linux picture service would refuse it.
+std::string WhyNoTexture() {
+    FILE* file = std::fopen("Wall.bmp", "rb");
+    if (!file) return std::strerror(errno);
+    uint8_t start[4096];
+    size_t size = std::fread(start, 1, sizeof start, file);
+    bool isReadError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (isReadError) return std::strerror(EIO);
+    PictureHeader header;
+    if (!ReadPictureHeader(start, size, &header)) return "not a BMP, PNG, JPEG or GIF picture";
+    if (!IsPictureSizeAllowed(header.width, header.height))
+        return "the picture is " + std::to_string(header.width) + "x" + std::to_string(header.height) +
+               ", more than the viewer takes (sides up to " + std::to_string(MaxPictureSide) + ", " +
+               std::to_string(MaxPictureBytes >> 20) + " MiB of pixels)";
+    return "the picture cannot be decoded or made into a texture";
 }
 
 int Usage() {
@@ -84,6 +105,11 @@ int RunSnapshotCommand(int argc, char** argv) {
     ResizeScene(width, height);
     if (!InitScene()) {
         std::fputs("Initialization Failed.\n", stderr);
+        std::string picture = dir ? std::string(dir) : std::string();
+        if (!picture.empty() && picture.back() != '/') picture += '/';
+        picture += "Wall.bmp";
+        std::fprintf(stderr, "polyview-tool snapshot: cannot read %s: %s\n", picture.c_str(),
+                     WhyNoTexture().c_str());
         status = 1;
     } else {
         DrawScene();

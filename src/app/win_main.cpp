@@ -1,5 +1,6 @@
 // The entry point: the start-up question, the first build, and the loop that
 // drains window messages and draws a frame whenever none is waiting.
+#include "app/command_line.h"
 #include "app/window_state.h"
 #include "render/render.h"
 
@@ -23,10 +24,16 @@ bool TakeKey(int key) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     // Zeroed, so that an Esc seen before any message was taken ends with 0.
     MSG msg = {};
     bool quitRequested = false;
+
+    // A folder on the command line becomes the current directory first.
+    int startStatus = 0;
+    if (!ApplyCommandLine(commandLine, &startStatus)) {
+        return startStatus;
+    }
 
     if (MessageBoxA(nullptr, "Would You Like To Run In Fullscreen Mode?", "Start FullScreen?",
                     MB_YESNO | MB_ICONQUESTION) == IDNO) {

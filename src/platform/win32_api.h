@@ -12,6 +12,7 @@
 
 #else
 
+#include <cstdarg>
 #include <cstdint>
 
 #define WINAPI
@@ -28,6 +29,7 @@ typedef char CHAR;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
 typedef void* LPVOID;
+typedef const void* LPCVOID;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
@@ -252,6 +254,10 @@ static_assert(sizeof(DEVMODEA) == 148, "DEVMODEA layout");
 #define IDYES 6
 #define IDNO 7
 
+// FormatMessage
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+
 // PeekMessage
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -348,8 +354,15 @@ static_assert(sizeof(DEVMODEA) == 148, "DEVMODEA layout");
 #define VK_OEM_6 0xDD
 #define VK_OEM_7 0xDE
 
-// USER
+// Base services. Error codes are the platform's own (errno values), and
+// FormatMessageA knows only FORMAT_MESSAGE_FROM_SYSTEM.
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR pathName);
+DWORD WINAPI GetLastError();
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                            DWORD size, va_list* arguments);
+
+// USER
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR iconName);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass);

@@ -130,6 +130,26 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
     return instance;
 }
 
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
+    Log("SetCurrentDirectoryA(" + Quoted(path) + ")");
+    return Fails("SetCurrentDirectoryA") ? FALSE : TRUE;
+}
+
+DWORD WINAPI GetLastError() {
+    Log("GetLastError()");
+    return Fails("SetCurrentDirectoryA") ? 3 : 0;
+}
+
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size,
+                            va_list* arguments) {
+    Log("FormatMessageA(" + Hex(flags) + ", " + Name(source) + ", " + std::to_string(id) + ", " +
+        std::to_string(language) + ", " + std::to_string(size) + ", " + Name(arguments) + ")");
+    // The system's text for ERROR_PATH_NOT_FOUND, as Windows gives it.
+    const char* text = id == 3 ? "The system cannot find the path specified.\r\n" : "";
+    snprintf(buffer, size, "%s", text);
+    return DWORD(strlen(buffer));
+}
+
 HICON WINAPI LoadIconA(HINSTANCE module, LPCSTR name) {
     Log("LoadIconA(" + Name(module) + ", " + Resource(name) + ")");
     return icon;

@@ -33,7 +33,8 @@ extern std::vector<std::string> calls;
 // "CreateWindowExA", "GetDC", "ChoosePixelFormat", "SetPixelFormat",
 // "wglCreateContext", "wglMakeCurrent" (making the context current),
 // "wglMakeCurrent(NULL)" (releasing it), "wglDeleteContext", "ReleaseDC",
-// "DestroyWindow", "UnregisterClassA" and "InitScene".
+// "DestroyWindow", "UnregisterClassA", "SetCurrentDirectoryA" (with
+// ERROR_PATH_NOT_FOUND, 3) and "InitScene".
 extern std::set<std::string> failing;
 
 // MessageBoxA's answer by caption; IDOK for a caption not listed.

@@ -5,8 +5,10 @@
 # gives fullscreen and F1 switches back and forth; Yes on a 1024x768x24 screen
 # gives the fallback question, whose Yes goes on windowed; Esc and the close
 # box end the program with status 0; a folder without "Wall.bmp" gives the
-# "Initialization Failed." box. Results are judged by what the program showed
-# and left behind, not by Wine's exit status alone.
+# "Initialization Failed." box; an instant Esc tap on a big model ends it; a
+# folder named on the command line is used from elsewhere, and one that
+# cannot be entered gives an ERROR box and status 1. Results are judged by
+# what the program showed and left behind, not by Wine's exit status alone.
 # Expects POLYVIEW_EXE, POLYVIEW_TOOL, X11_CLOSE and EXAMPLES.
 set -euo pipefail
 POLYVIEW=${POLYVIEW_EXE:?}
@@ -130,3 +132,29 @@ wait_drawn 60 || fail "no frame drawn"
 xdotool windowfocus --sync "$id" && xdotool key Escape
 expect_ended_with_zero 30
 echo "PASS: an instant Esc tap on 300,000 triangles, status 0"
+
+# --- A folder on the command line; one that cannot be entered -------------
+# Started in $WORK, which holds no assets; the name has a blank, so Wine
+# quotes it and the program splits it back.
+start_xvfb 1024x768x24
+dir=$(make_folder "folder argument")
+(cd "$WORK" && exec timeout 120 wine "$POLYVIEW" "$(winepath -w "$dir")") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+VIEWER_PID=$!
+answer_box "Start FullScreen?" n || fail "no start-up question"
+id=$(wait_window "$TITLE" 30) || fail "no viewer window"
+wait_drawn || fail "no frame drawn from the folder named on the command line"
+xdotool windowfocus --sync "$id" && press Escape
+expect_ended_with_zero
+echo "PASS: polyview DIR"
+
+start_xvfb 1024x768x24
+(cd "$WORK" && exec timeout 120 wine "$POLYVIEW" 'C:\no such folder') >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+VIEWER_PID=$!
+wait_window "ERROR" 30 >/dev/null || fail "no error box"
+[ -z "$(window_id "Start FullScreen?")" ] || fail "the start-up question came before the error box"
+answer_box "ERROR" Return
+wait_viewer 15
+[ "$VIEWER_STATUS" = 1 ] || fail "exit status $VIEWER_STATUS, not 1"
+wineserver -w
+stop_xvfb
+echo "PASS: a folder that cannot be entered, error box, status 1"

@@ -1,12 +1,15 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "../model/model_test_util.h"
+#include "snapshot_frame.h"
 #include "tool_runner.h"
 
 namespace {
@@ -59,6 +62,11 @@ bool Has(const CheckOutput& out, long line, const std::string& severity,
         if (all) return true;
     }
     return false;
+}
+
+// A model in mode 0 with these vertex lines.
+std::string PlainModel(int count, const std::string& vertices) {
+    return "UcgenSayisi >> " + std::to_string(count) + "\nKaplamaKullanimi >> 0\n" + vertices;
 }
 
 }  // namespace
@@ -166,7 +174,9 @@ TEST_F(CheckCommand, VertexLinesThatMatchOnlyInPart) {
         << out.raw;
     EXPECT_TRUE(Has(out, 9, "error", {"'tkoord' in other letter case"})) << out.raw;
     EXPECT_TRUE(Has(out, 10, "error", {"y 'y' is not a number", "y, z kept from line 9"})) << out.raw;
-    EXPECT_EQ(Problems(out), 6) << out.raw;
+    // Every triangle repeats a vertex, so none has area on screen.
+    EXPECT_TRUE(Has(out, 3, "warning", {"3 triangles have no area on screen"})) << out.raw;
+    EXPECT_EQ(Problems(out), 6 + 2) << out.raw;
 
     // What the messages claim is what the loader keeps.
     LoadModelFile((dir_ + "/model.m").c_str());
@@ -196,7 +206,8 @@ TEST_F(CheckCommand, VertexLinesThatMatchNothing) {
     EXPECT_TRUE(Has(out, 6, "error", {"'vertex' in other letter case", "repeats line 4"})) << out.raw;
     EXPECT_TRUE(Has(out, 7, "error", {"a line of blanks only is a data line", "repeats line 4"})) << out.raw;
     EXPECT_TRUE(Has(out, 8, "error", {"not a vertex line", "'Point 1 1 1'"})) << out.raw;
-    EXPECT_EQ(Problems(out), 5) << out.raw;
+    EXPECT_TRUE(Has(out, 3, "warning", {"2 triangles have no area on screen"})) << out.raw;
+    EXPECT_EQ(Problems(out), 5 + 2) << out.raw;
 }
 
 TEST_F(CheckCommand, TheOtherVertexFormAndTrailingText) {
@@ -229,7 +240,9 @@ TEST_F(CheckCommand, FileEndsAndLinesLeftOver) {
         "Vertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nVertex 0 2 0\n# end\n");
     EXPECT_TRUE(Has(early, 7, "error", {"ends after 4 of 9 vertex lines", "line 6", "remaining 5 vertices"}))
         << early.raw;
-    EXPECT_EQ(Problems(early), 1) << early.raw;
+    // The repeated vertex makes the last two triangles points.
+    EXPECT_TRUE(Has(early, 6, "warning", {"2 triangles have no area on screen"})) << early.raw;
+    EXPECT_EQ(Problems(early), 2) << early.raw;
 
     CheckOutput header = Check("UcgenSayisi >> 1\n");
     EXPECT_TRUE(Has(header, 1, "error", {"ends before the texture mode line"})) << header.raw;
@@ -290,6 +303,73 @@ TEST_F(CheckCommand, GeometryTheViewDoesNotShow) {
         "UcgenSayisi >> 1\nKaplamaKullanimi >> 0\n"
         "Vertex 2.7 2.1 0\nVertex 2.7 2.2 0\nVertex 2.75 2.2 0\n");
     EXPECT_EQ(beside.status, 1) << beside.raw;
+}
+
+TEST_F(CheckCommand, TrianglesWithoutAreaAndModelsThatCoverNoPixel) {
+    // Flat in a plane that holds the line of sight: seen edge-on.
+    for (const char* flat :
+         {"Vertex -1 0 -1\nVertex 1 0 -1\nVertex 0 0 1\nVertex -1 0 1\nVertex 1 0 1\nVertex 0 0 -1\n",
+          "Vertex 0 -1 -1\nVertex 0 1 -1\nVertex 0 0 1\nVertex 0 -1 1\nVertex 0 1 1\nVertex 0 0 -1\n",
+          "Vertex 1 1 1\nVertex 1 1 1\nVertex 1 1 1\nVertex 1 1 1\nVertex 1 1 1\nVertex 1 1 1\n"}) {
+        CheckOutput out = Check(PlainModel(2, flat));
+        EXPECT_TRUE(
+            Has(out, 3, "warning", {"2 triangles have no area on screen (degenerate, or seen edge-on)"}))
+            << out.raw;
+        EXPECT_TRUE(
+            Has(out, 3, "warning",
+                {"covers no pixel of the 640x480 view", "every triangle is degenerate or seen edge-on"}))
+            << out.raw;
+        EXPECT_EQ(Problems(out), 2) << out.raw;
+    }
+    // One triangle that faces the viewer shows the model; the edge-on one is
+    // still reported, at its first line.
+    CheckOutput mixed = Check(PlainModel(2,
+                                         "Vertex -1 -1 0\nVertex 1 -1 0\nVertex 0 1 0\n"
+                                         "Vertex 0 -1 -1\nVertex 0 1 -1\nVertex 0 0 1\n"));
+    EXPECT_TRUE(Has(mixed, 6, "warning", {"1 triangle has no area on screen"})) << mixed.raw;
+    EXPECT_EQ(Problems(mixed), 1) << mixed.raw;
+    // Neither flat nor outside, but too small to cover a pixel.
+    CheckOutput tiny =
+        Check(PlainModel(1, "Vertex 0.001 0.001 0\nVertex 0.003 0.001 0\nVertex 0.001 0.003 0\n"));
+    EXPECT_TRUE(
+        Has(tiny, 3, "warning", {"covers no pixel of the 640x480 view: the viewer shows a black window"}))
+        << tiny.raw;
+    EXPECT_EQ(Problems(tiny), 1) << tiny.raw;
+}
+
+TEST_F(CheckCommand, NoPixelWarningAgreesWithTheRenderer) {
+    // Single triangles about a pixel in size, slivers among them, anywhere in
+    // the view: check must warn whenever the snapshot is black, and only then
+    // (it may miss a pixel centre within 1/64 pixel of an edge).
+    ASSERT_EQ(std::system(("cp '" + std::string(POLYVIEW_EXAMPLES) + "/Wall.bmp' '" + dir_ + "/'").c_str()),
+              0);
+    std::mt19937 random(14);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    const double halfHeight = std::tan(22.5 * 3.14159265358979323846 / 180);  // at distance 1
+    int drawn = 0, black = 0;
+    for (int round = 0; round < 32; ++round) {
+        double z = 2 * unit(random), distance = 5 - z, pixel = 2 * halfHeight * distance / 480;
+        double cx = unit(random) * halfHeight * distance * 4 / 3, cy = unit(random) * halfHeight * distance;
+        double size = pixel * (1 + 0.6 * unit(random)), thin = round % 3 == 0 ? 0.05 : 1.0;
+        std::string vertices;
+        for (int corner = 0; corner < 3; ++corner) {
+            double angle = corner * 2.1 + unit(random) * 0.3, r = corner == 2 ? size * thin : size;
+            vertices += "Vertex " + std::to_string(cx + r * std::cos(angle)) + " " +
+                        std::to_string(cy + r * std::sin(angle)) + " " + std::to_string(z) + "\n";
+        }
+        Write(PlainModel(1, vertices));
+        CheckOutput out = Check(PlainModel(1, vertices));
+        Frame frame = Snapshot(dir_);
+        ASSERT_EQ(frame.width, 640);
+        bool isWarned = out.raw.find("the viewer shows a black window") != std::string::npos;
+        int lit = frame.Lit();
+        EXPECT_TRUE(lit > 0 || isWarned) << out.raw;
+        EXPECT_TRUE(lit <= 1 || !isWarned) << lit << " pixels drawn\n" << out.raw;
+        ++(lit ? drawn : black);
+    }
+    // Both sides of the line were tried.
+    EXPECT_GE(drawn, 5);
+    EXPECT_GE(black, 5);
 }
 
 TEST_F(CheckCommand, ExitStatusTwoWhenTheModelCannotBeRead) {

@@ -77,8 +77,15 @@ TEST_F(SnapshotCommand, MissingPictureFailsInitialisation) {
     std::string out = dir_ + "/shot.png";
     ToolResult r = RunTool("snapshot --dir '" + dir_ + "' --out '" + out + "'");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Initialization Failed.\n");
+    EXPECT_EQ(r.err, "Initialization Failed.\npolyview-tool snapshot: cannot read " + dir_ +
+                         "/Wall.bmp: No such file or directory\n");
     EXPECT_EQ(ReadWhole(out), "");
+
+    // A file that is no picture: the reason names it so.
+    Write("not a picture", "Wall.bmp");
+    r = RunTool("snapshot --dir '" + dir_ + "' --out '" + out + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Wall.bmp: not a BMP, PNG, JPEG or GIF picture"), std::string::npos) << r.err;
 }
 
 TEST(SnapshotUsage, BadArgumentsExitTwo) {
