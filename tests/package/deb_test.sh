@@ -82,8 +82,9 @@ for page in polyview polyview-tool; do
 done
 # Every option that --help names is an item (.TP) of its page, and every
 # command of polyview-tool has a section (.SS).
-described() {  # PAGE OPTION
-  grep -A1 '^\.TP' "$1" | grep -q -E "^\.B[IR]? \\\\-\\\\-${2#--}( |$)"
+described() {  # PAGE OPTION; a hyphen inside the name may be written \- too
+  local name=${2#--}
+  grep -A1 '^\.TP' "$1" | grep -q -E "^\.B[IR]? \\\\-\\\\-${name//-/(\\\\)?-}( |$)"
 }
 for opt in $("$tool" --help | grep -o -E -- '--[a-z][a-z-]*' | sort -u); do
   described "$work/polyview-tool.1" "$opt" || fail "polyview-tool.1 has no item for $opt"
