@@ -15,6 +15,7 @@
 #include "headless_gl.h"
 #include "model/model.h"
 #include "render/render.h"
+#include "render/view.h"
 
 namespace {
 
@@ -67,9 +68,9 @@ FrameCost MeasureFrames(void (*draw)(), int frames) {
 std::vector<uint8_t> ReadFrame(void (*draw)()) {
     draw();
     glFinish();
-    std::vector<uint8_t> pixels(size_t(640) * 480 * 4);
+    std::vector<uint8_t> pixels(size_t(ViewWidth) * ViewHeight * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 640, 480, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, ViewWidth, ViewHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
 }
 
@@ -85,7 +86,7 @@ int main(int argc, char** argv) {
     const char* examples = argc > 1 ? argv[1] : POLYVIEW_EXAMPLES;
     HeadlessGl gl;
     std::string error;
-    if (!OpenHeadlessGl(&gl, 640, 480, &error)) {
+    if (!OpenHeadlessGl(&gl, ViewWidth, ViewHeight, &error)) {
         std::fprintf(stderr, "render_bench: no OpenGL context: %s\n", error.c_str());
         return 1;
     }
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
     Clock::time_point start = Clock::now();
     bool ok = true;
     for (int i = 0; i < initRuns; ++i) {
-        ResizeScene(640, 480);
+        ResizeScene(ViewWidth, ViewHeight);
         ok = InitScene() && ok;
     }
     double initMs = Milliseconds(Clock::now() - start) / initRuns;

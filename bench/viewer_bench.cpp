@@ -22,6 +22,7 @@
 #include "app/window_state.h"
 #include "platform/sdl_platform.h"
 #include "render/render.h"
+#include "render/view.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ bool MeasureFolder(const char* label, int runs, void (*draw)()) {
     std::vector<double> builds;
     for (int i = 0; i < runs; ++i) {
         start = Clock::now();
-        if (!OpenRenderWindow(title, 640, 480, 16, false)) {
+        if (!OpenRenderWindow(title, ViewWidth, ViewHeight, 16, false)) {
             return false;
         }
         PresentFrame(draw);
@@ -116,7 +117,7 @@ bool MeasureFolder(const char* label, int runs, void (*draw)()) {
 
     std::vector<double> switches;
     std::vector<double> switchesToFrame;
-    if (!OpenRenderWindow(title, 640, 480, 16, false)) {
+    if (!OpenRenderWindow(title, ViewWidth, ViewHeight, 16, false)) {
         return false;
     }
     PresentFrame(draw);
@@ -124,7 +125,7 @@ bool MeasureFolder(const char* label, int runs, void (*draw)()) {
         DrainMessages();
         start = Clock::now();
         CloseRenderWindow();
-        if (!OpenRenderWindow(title, 640, 480, 16, false)) {
+        if (!OpenRenderWindow(title, ViewWidth, ViewHeight, 16, false)) {
             return false;
         }
         switches.push_back(Milliseconds(start));
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
 
     // The very first build also starts SDL's video and loads the GL driver.
     Clock::time_point start = Clock::now();
-    if (!OpenRenderWindow(title, 640, 480, 16, false)) {
+    if (!OpenRenderWindow(title, ViewWidth, ViewHeight, 16, false)) {
         return 1;
     }
     PresentFrame();

@@ -6,16 +6,7 @@
 #include <cstdio>
 #include <string>
 
-// Where the viewer puts the model and what it can see of it: the model is
-// drawn 5 units in front of the eye, under a 45-degree perspective of a
-// 640 x 480 view with near plane 0.1f and far plane 100.
-constexpr double ViewDistance = 5.0;
-constexpr double ViewFieldOfView = 45.0;  // degrees, vertical
-constexpr int ViewWidth = 640;            // pixels
-constexpr int ViewHeight = 480;
-constexpr double ViewAspect = double(ViewWidth) / ViewHeight;
-constexpr double ViewNear = double(0.1f);
-constexpr double ViewFar = 100.0;
+#include "render/view.h"
 
 // Collects the findings of one check and prints them in the compiler style
 // that editors understand: "FILE:LINE: warning: TEXT" (or "error:").

@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "headless_gl.h"
 #include "png_output.h"
+#include "render/view.h"
 #include "render/render.h"
 #include "texture/picture_format.h"
 #include "texture/picture_service.h"
@@ -62,7 +63,7 @@ int Usage() {
 int RunSnapshotCommand(int argc, char** argv) {
     const char* dir = nullptr;
     const char* outPath = nullptr;
-    int32_t width = 640, height = 480;
+    int32_t width = ViewWidth, height = ViewHeight;
     bool sizeGiven = false;
     for (int i = 0; i < argc; ++i) {
         bool hasValue = i + 1 < argc;

@@ -3,12 +3,13 @@
 #include "app/command_line.h"
 #include "app/window_state.h"
 #include "render/render.h"
+#include "render/view.h"
 
 namespace {
 
 const char* const windowTitle = "Kelmo's OpenGL Framework";
-const int32_t windowWidth = 640;
-const int32_t windowHeight = 480;
+const int32_t windowWidth = ViewWidth;
+const int32_t windowHeight = ViewHeight;
 const int32_t windowColorBits = 16;
 
 // Whether `key` counts as down in this idle pass: held now, or pressed since

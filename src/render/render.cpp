@@ -3,6 +3,7 @@
 #include <GL/glu.h>
 
 #include "model/model.h"
+#include "render/view.h"
 #include "texture/texture.h"
 
 GLuint wallTexture = 0;
@@ -12,10 +13,8 @@ void ResizeScene(int32_t width, int32_t height) {
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    // The aspect ratio comes straight from the integers in double precision;
-    // the near plane is the single-precision 0.1 widened to double.
-    const float nearPlane = 0.1f;
-    gluPerspective(45.0, double(width) / double(height), double(nearPlane), 100.0);
+    // The aspect ratio comes straight from the integers in double precision.
+    gluPerspective(ViewFieldOfView, double(width) / double(height), ViewNear, ViewFar);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
@@ -32,11 +31,12 @@ bool InitScene() {
     return true;
 }
 
-// One frame: clear, move 5 units into the screen, bind, draw the model.
+// One frame: clear, move the view's distance into the screen, bind, draw
+// the model.
 static void DrawSceneWith(void (*drawModel)()) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -5.0f);
+    glTranslatef(0.0f, 0.0f, -ViewDistance);
     BindModelTexture(wallTexture);
     drawModel();
 }
