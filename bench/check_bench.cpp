@@ -22,6 +22,7 @@
 #include "check_model.h"
 #include "bench_random.h"
 #include "model/model.h"
+#include "model/model_format.h"
 
 namespace {
 
@@ -32,13 +33,20 @@ bool WriteCleanModel(const std::string& path, int32_t count) {
     if (!f) return false;
     static char buffer[1 << 20];
     std::setvbuf(f, buffer, _IOFBF, sizeof buffer);
-    std::fprintf(f, "# benchmark model\nUcgenSayisi >> %d\nKaplamaKullanimi >> 1\n", int(count));
+    std::fprintf(f, "# benchmark model\n");
+    WriteModelHeader(f, count, 1);
     Rng rng{42};
     for (int32_t t = 0; t < count; ++t) {
         if (t % 100000 == 0) std::fprintf(f, "# triangles from %d\n", int(t));
-        for (int v = 0; v < 3; ++v)
-            std::fprintf(f, "Vertex %.6f %.6f %.6f >> TKoord %.6f %.6f\n", rng.Unit() * 2 - 1,
-                         rng.Unit() * 2 - 1, rng.Unit() * 2 - 1, rng.Unit(), rng.Unit());
+        for (int v = 0; v < 3; ++v) {
+            ModelVertex vertex;
+            vertex.x = float(rng.Unit() * 2 - 1);
+            vertex.y = float(rng.Unit() * 2 - 1);
+            vertex.z = float(rng.Unit() * 2 - 1);
+            vertex.u = float(rng.Unit());
+            vertex.v = float(rng.Unit());
+            WriteVertexLine(f, vertex, true, 6);
+        }
     }
     bool isWritten = std::fflush(f) == 0 && !std::ferror(f);
     return std::fclose(f) == 0 && isWritten;

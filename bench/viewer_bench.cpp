@@ -20,6 +20,7 @@
 #include "bench_random.h"
 
 #include "app/window_state.h"
+#include "model/model_format.h"
 #include "platform/sdl_platform.h"
 #include "render/render.h"
 #include "render/view.h"
@@ -74,13 +75,17 @@ std::string MakeBigFolder(int count) {
         char block[65536];
         for (size_t n; (n = fread(block, 1, sizeof block, in)) > 0;) ok = fwrite(block, 1, n, out) == n && ok;
         Rng rng{1};
-        fprintf(model, "UcgenSayisi >> %d\nKaplamaKullanimi >> 1\n", count);
+        WriteModelHeader(model, count, 1);
         for (int t = 0; t < count; ++t) {
             double cx = rng.Unit() * 5.6 - 2.8, cy = rng.Unit() * 4.2 - 2.1, cz = -rng.Unit();
             for (int i = 0; i < 3; ++i) {
-                double x = cx + rng.Unit() * 0.5 - 0.25, y = cy + rng.Unit() * 0.5 - 0.25;
-                double u = rng.Unit(), v = rng.Unit();
-                fprintf(model, "Vertex %.4f %.4f %.4f >> TKoord %.3f %.3f\n", x, y, cz, u, v);
+                ModelVertex vertex;
+                vertex.x = float(cx + rng.Unit() * 0.5 - 0.25);
+                vertex.y = float(cy + rng.Unit() * 0.5 - 0.25);
+                vertex.z = float(cz);
+                vertex.u = float(rng.Unit());
+                vertex.v = float(rng.Unit());
+                WriteVertexLine(model, vertex, true, 4);
             }
         }
     }

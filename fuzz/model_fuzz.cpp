@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "model/model.h"
+#include "model/model_format.h"
 #include "model/scan.h"
 #include "reference_loader.h"  // tests/model
 
@@ -36,14 +37,20 @@ namespace {
 struct Format {
     const char* text;
     int conversions;
-    const char* wideText;  // with %lld, for the int formats
+    std::string wideText;  // the same with %lld for an int format; else empty
 };
 
+// An int format with %lld in place of %d.
+std::string Widened(const char* format) {
+    std::string wide = format;
+    return wide.replace(wide.find("%d"), 2, "%lld");
+}
+
 const Format Formats[] = {
-    {"UcgenSayisi >> %d\n", 1, "UcgenSayisi >> %lld\n"},
-    {"KaplamaKullanimi >> %d\n", 1, "KaplamaKullanimi >> %lld\n"},
-    {"Vertex %f %f %f >> TKoord %f %f", 5, nullptr},
-    {"Vertex %f %f %f", 3, nullptr},
+    {CountLineFormat, 1, Widened(CountLineFormat)},
+    {ModeLineFormat, 1, Widened(ModeLineFormat)},
+    {TexturedVertexFormat, 5, ""},
+    {PlainVertexFormat, 3, ""},
 };
 
 // Fills the targets before a scan. As a float it is a signalling NaN, which no
@@ -69,10 +76,10 @@ Outcome Run(Fn scan) {
 }
 
 Outcome Sscanf(const char* line, const Format& f) {
-    if (!f.wideText)
+    if (f.wideText.empty())
         return Run<float>([&](float* t) { return std::sscanf(line, f.text, &t[0], &t[1], &t[2], &t[3], &t[4]); });
     long long wide = 0;
-    if (std::sscanf(line, f.wideText, &wide) == 1 && (wide > INT32_MAX || wide < INT32_MIN)) {
+    if (std::sscanf(line, f.wideText.c_str(), &wide) == 1 && (wide > INT32_MAX || wide < INT32_MIN)) {
         // ScanText treats a value outside int32_t as not matching.
         return Run<int32_t>([](int32_t*) { return 0; });
     }
@@ -80,7 +87,7 @@ Outcome Sscanf(const char* line, const Format& f) {
 }
 
 Outcome Scan(const char* text, size_t length, const Format& f) {
-    if (!f.wideText)
+    if (f.wideText.empty())
         return Run<float>([&](float* t) { return ScanText(text, length, f.text, &t[0], &t[1], &t[2], &t[3], &t[4]); });
     return Run<int32_t>([&](int32_t* t) { return ScanText(text, length, f.text, &t[0]); });
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "model/model_format.h"
 #include "model/scan.h"
 #include "view_coverage.h"
 
@@ -35,10 +36,6 @@ void CheckReport::Note(const std::string& file, int64_t line, const std::string&
 
 namespace {
 
-const char* const CountFormat = "UcgenSayisi >> %d\n";
-const char* const ModeFormat = "KaplamaKullanimi >> %d\n";
-const char* const TexturedFormat = "Vertex %f %f %f >> TKoord %f %f";
-const char* const PlainFormat = "Vertex %f %f %f";
 const char* const FieldNames[5] = {"x", "y", "z", "u", "v"};
 
 bool IsSpace(char c) {
@@ -163,11 +160,11 @@ const char* SkipScannedDecimal(const char* q, const char* end) {
 // vouches for the keywords and every number: true when the numbers stand
 // apart ("1-2" reads as two) and only white space follows the last one.
 bool IsScannedLineClean(const char* p, const char* end, bool textured) {
-    p += 6;  // "Vertex"
+    p += sizeof VertexKeyword - 1;
     const int count = textured ? 5 : 3;
     for (int i = 0; i < count; ++i) {
         p = SkipSpace(p, end);
-        if (i == 3) p = SkipSpace(SkipSpace(p + 2, end) + 6, end);  // ">>", "TKoord"
+        if (i == 3) p = SkipSpace(SkipSpace(p + 2, end) + sizeof TexCoordKeyword - 1, end);  // ">>"
         p = SkipScannedDecimal(p, end);
         if (p < end && !IsSpace(*p) && !(i == 2 && textured && *p == '>')) return false;
     }
@@ -178,7 +175,7 @@ bool IsScannedLineClean(const char* p, const char* end, bool textured) {
 // for, every number plain, nothing after the last one. The loader's scan
 // reads such a line whole and as written.
 bool IsPlainVertexLine(const char* p, const char* end, bool textured) {
-    if (!StartsWith(p, end, "Vertex")) return false;
+    if (!StartsWith(p, end, VertexKeyword)) return false;
     p += 6;
     for (int i = 0; i < 3; ++i) {
         p = SkipSpace(p, end);
@@ -188,7 +185,7 @@ bool IsPlainVertexLine(const char* p, const char* end, bool textured) {
         p = SkipSpace(p, end);
         if (!StartsWith(p, end, ">>")) return false;
         p = SkipSpace(p + 2, end);
-        if (!StartsWith(p, end, "TKoord")) return false;
+        if (!StartsWith(p, end, TexCoordKeyword)) return false;
         p += 6;
         for (int i = 0; i < 2; ++i) {
             p = SkipSpace(p, end);
@@ -284,7 +281,7 @@ VertexIntent ReadVertexIntent(const char* p, const char* end) {
     const char* w = p;
     while (p < end && IsLetter(*p)) ++p;
     intent.keyword.assign(w, p);
-    if (!EqualsIgnoringCase(intent.keyword, "vertex")) {
+    if (!EqualsIgnoringCase(intent.keyword, VertexKeyword)) {
         // Not a vertex line; keep the rest as it stands for the message.
         intent.trailing.assign(w, end);
         return intent;
@@ -396,8 +393,8 @@ void ModelChecker::CheckNulBytes() {
 // One header line, scanned as the loader scans it. `value` keeps its value
 // when the line does not match, as in the loader.
 void ModelChecker::CheckHeader(bool isCount, int32_t* value, bool* matched) {
-    const char* keyword = isCount ? "UcgenSayisi" : "KaplamaKullanimi";
-    const char* other = isCount ? "KaplamaKullanimi" : "UcgenSayisi";
+    const char* keyword = isCount ? CountKeyword : ModeKeyword;
+    const char* other = isCount ? ModeKeyword : CountKeyword;
     const char* what = isCount ? "count line" : "texture mode line";
     const char* effect = isCount ? "the count reads as 0 and nothing is drawn"
                                  : "the mode stays 0 (on a reload: the previous mode)";
@@ -406,7 +403,7 @@ void ModelChecker::CheckHeader(bool isCount, int32_t* value, bool* matched) {
     const char* end = LineEnd();
     CheckNulBytes();
     int32_t scanned = *value;
-    *matched = ScanText(line_.text, line_.length, isCount ? CountFormat : ModeFormat, &scanned) == 1;
+    *matched = ScanText(line_.text, line_.length, isCount ? CountLineFormat : ModeLineFormat, &scanned) == 1;
     if (*matched) {
         *value = scanned;
         // The number ended where the scan stopped; anything after it is lost.
@@ -462,7 +459,7 @@ void ModelChecker::CheckHeader(bool isCount, int32_t* value, bool* matched) {
             found = isCount ? "the texture mode line stands where the count line belongs (the header lines "
                               "cannot be swapped)"
                             : "a second count line stands where the texture mode line belongs";
-        else if (EqualsIgnoringCase(word, "Vertex"))
+        else if (EqualsIgnoringCase(word, VertexKeyword))
             found = std::string("a vertex line stands where the ") + what + " belongs";
         else
             found = std::string("expected '") + keyword + " >> N', found " + Quote(w, end);
@@ -530,17 +527,17 @@ void ModelChecker::ExplainVertexMismatch(const VertexIntent& intent, bool textur
         why = "a blank before '#' makes this a data line, not a comment";
     } else if (intent.blankOnly) {
         why = "a line of blanks only is a data line";
-    } else if (!EqualsIgnoringCase(intent.keyword, "vertex")) {
-        if (EqualsIgnoringCase(intent.keyword, "UcgenSayisi") ||
-            EqualsIgnoringCase(intent.keyword, "KaplamaKullanimi"))
+    } else if (!EqualsIgnoringCase(intent.keyword, VertexKeyword)) {
+        if (EqualsIgnoringCase(intent.keyword, CountKeyword) ||
+            EqualsIgnoringCase(intent.keyword, ModeKeyword))
             why = "a header line among the vertex lines";
         else
             why = "not a vertex line: " +
                   Quote(intent.trailing.data(), intent.trailing.data() + intent.trailing.size());
         if (intent.blankBefore) why = "a blank first, then " + why;
-    } else if (n == 0 && (intent.blankBefore || intent.keyword != "Vertex")) {
+    } else if (n == 0 && (intent.blankBefore || intent.keyword != VertexKeyword)) {
         if (intent.blankBefore) why = "a blank before 'Vertex'";
-        if (intent.keyword != "Vertex")
+        if (intent.keyword != VertexKeyword)
             why += std::string(why.empty() ? "" : "; ") + "'" + intent.keyword +
                    "' in other letter case than 'Vertex'";
     } else {
@@ -572,7 +569,7 @@ void ModelChecker::ExplainVertexMismatch(const VertexIntent& intent, bool textur
             why = "a fourth number '" + intent.numbers[3].text + "' before '>>'";
         } else if (n == 3 && intent.arrow != ">>") {
             why = intent.arrow.empty() ? "'>>' missing" : "'" + intent.arrow + "' instead of '>>'";
-        } else if (n == 3 && intent.texWord != "TKoord") {
+        } else if (n == 3 && intent.texWord != TexCoordKeyword) {
             why = intent.texWord.empty() ? "'TKoord' missing"
                   : EqualsIgnoringCase(intent.texWord, "tkoord")
                       ? "'" + intent.texWord + "' in other letter case than 'TKoord'"
@@ -752,7 +749,7 @@ ModelCheckResult ModelChecker::Run(const char* path) {
     if ((mode == 0 || mode == 1) && count > 0) {
         const bool textured = mode == 1;
         const int full = textured ? 5 : 3;
-        const char* format = textured ? TexturedFormat : PlainFormat;
+        const char* format = VertexLineFormat(textured);
         float hold[5] = {0, 0, 0, 0, 0};
         void* const targets[5] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
         needed = int64_t(count) * 3;

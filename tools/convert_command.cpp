@@ -15,6 +15,7 @@
 #include "commands.h"
 #include "contained_import.h"
 #include "model/model.h"
+#include "model/model_format.h"
 #include "model_placement.h"
 #include "progress_line.h"
 #include "view_coverage.h"
@@ -58,17 +59,10 @@ std::string PrintableName(const char* name) {
 bool WriteModel(FILE* out, const char* source, const std::vector<ModelTriangle>& triangles, bool textured,
                 ProgressLine* progress) {
     std::fprintf(out, "# Converted by polyview-tool from %s\n", PrintableName(source).c_str());
-    std::fprintf(out, "UcgenSayisi >> %zu\nKaplamaKullanimi >> %d\n", triangles.size(), textured ? 1 : 0);
+    WriteModelHeader(out, int64_t(triangles.size()), textured ? 1 : 0);
     size_t step = triangles.size() / 100 + 1;
     for (size_t t = 0; t < triangles.size(); ++t) {
-        for (const ModelVertex& v : triangles[t].vertices) {
-            // %.9g gives back the very same 32-bit float when read.
-            if (textured)
-                std::fprintf(out, "Vertex %.9g %.9g %.9g >> TKoord %.9g %.9g\n", double(v.x), double(v.y),
-                             double(v.z), double(v.u), double(v.v));
-            else
-                std::fprintf(out, "Vertex %.9g %.9g %.9g\n", double(v.x), double(v.y), double(v.z));
-        }
+        for (const ModelVertex& v : triangles[t].vertices) WriteVertexLine(out, v, textured);
         if (t % step == 0) progress->Show("writing", double(t) / double(triangles.size()));
         if (std::ferror(out)) return false;
     }
@@ -78,7 +72,7 @@ bool WriteModel(FILE* out, const char* source, const std::vector<ModelTriangle>&
 
 // Writes next to `outPath` under a temporary name and renames it into place,
 // so that OUT is either the whole new file or left as it was.
-bool WriteModelFile(const std::string& outPath, const char* source,
+bool ReplaceModelFile(const std::string& outPath, const char* source,
                     const std::vector<ModelTriangle>& triangles, bool textured, ProgressLine* progress,
                     std::string* error) {
     std::string temporary = outPath + ".tmp-XXXXXX";
@@ -241,7 +235,7 @@ int RunConvertCommand(int argc, char** argv) {
     bool textured = boxCoordinates || (forcedMode >= 0 ? forcedMode == 1 : mesh.hasTextureCoordinates);
 
     std::string error;
-    bool isWritten = WriteModelFile(outPath, inPath, mesh.triangles, textured, &progress, &error);
+    bool isWritten = ReplaceModelFile(outPath, inPath, mesh.triangles, textured, &progress, &error);
     progress.Finish();
     if (!isWritten) {
         std::fprintf(stderr, "polyview-tool convert: cannot write '%s': %s\n", outPath, error.c_str());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "model/model_format.h"
 #include "model/scan.h"
 
 struct ReferenceModel {
@@ -34,9 +35,9 @@ inline bool LoadReferenceModel(const char* path, int32_t mode, int32_t maxCount,
     model.isOpened = true;
     ModelLine line = {};
     ReadDataLine(&stream, &line);
-    ScanText(line.text, line.length, "UcgenSayisi >> %d\n", &model.count);
+    ScanText(line.text, line.length, CountLineFormat, &model.count);
     ReadDataLine(&stream, &line);
-    ScanText(line.text, line.length, "KaplamaKullanimi >> %d\n", &model.mode);
+    ScanText(line.text, line.length, ModeLineFormat, &model.mode);
     if (model.count > maxCount) {
         CloseModelStream(&stream);
         std::free(line.text);
@@ -44,7 +45,7 @@ inline bool LoadReferenceModel(const char* path, int32_t mode, int32_t maxCount,
     }
     if (model.count > 0) model.triangles.resize(size_t(model.count));
     if (model.mode == 0 || model.mode == 1) {
-        const char* format = model.mode == 1 ? "Vertex %f %f %f >> TKoord %f %f" : "Vertex %f %f %f";
+        const char* format = VertexLineFormat(model.mode == 1);
         float hold[5] = {0, 0, 0, 0, 0};
         for (ModelTriangle& triangle : model.triangles) {
             for (ModelVertex& vertex : triangle.vertices) {

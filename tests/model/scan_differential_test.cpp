@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "model/model_format.h"
 #include "model/scan.h"
 
 namespace {
@@ -31,14 +32,20 @@ constexpr int GroupLines = 60000;
 struct Format {
     const char* text;
     int conversions;
-    const char* wideText;  // the same with %lld, for int formats; else null
+    std::string wideText;  // the same with %lld for an int format; else empty
 };
 
+// An int format with %lld in place of %d.
+std::string Widened(const char* format) {
+    std::string wide = format;
+    return wide.replace(wide.find("%d"), 2, "%lld");
+}
+
 const Format Formats[] = {
-    {"UcgenSayisi >> %d\n", 1, "UcgenSayisi >> %lld\n"},
-    {"KaplamaKullanimi >> %d\n", 1, "KaplamaKullanimi >> %lld\n"},
-    {"Vertex %f %f %f >> TKoord %f %f", 5, nullptr},
-    {"Vertex %f %f %f", 3, nullptr},
+    {CountLineFormat, 1, Widened(CountLineFormat)},
+    {ModeLineFormat, 1, Widened(ModeLineFormat)},
+    {TexturedVertexFormat, 5, ""},
+    {PlainVertexFormat, 3, ""},
 };
 constexpr int FormatCount = 4;
 
@@ -177,9 +184,9 @@ private:
         const size_t n = line.size();
         const char* fmt = format.text;
         Outcome expected, actual;
-        if (format.wideText) {
+        if (!format.wideText.empty()) {
             long long wide = 0;
-            int wideResult = std::sscanf(c, format.wideText, &wide);
+            int wideResult = std::sscanf(c, format.wideText.c_str(), &wide);
             if (wideResult == 1 && (wide > INT32_MAX || wide < INT32_MIN)) {
                 // Outside int32_t: a conversion that does not match.
                 ++overflows_;
@@ -200,7 +207,7 @@ private:
             actual = Observe<float>(3, [&](float* t) { return ScanText(bytes, n, fmt, &t[0], &t[1], &t[2]); });
         }
         if (expected.result >= -1 && expected.result <= 5) ++results_[f][expected.result + 1];
-        if (!format.wideText && !FastPathAgrees(bytes, n, format.conversions, expected)) {
+        if (format.wideText.empty() && !FastPathAgrees(bytes, n, format.conversions, expected)) {
             actual.result = -99;  // reported below as a mismatch
         }
         if (expected == actual) return;

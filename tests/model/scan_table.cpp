@@ -8,12 +8,13 @@
 #include <random>
 #include <string>
 
+#include "model/model_format.h"
 #include "model/scan.h"
 
 namespace {
 
-const char* const Formats[] = {"UcgenSayisi >> %d\n", "KaplamaKullanimi >> %d\n",
-                               "Vertex %f %f %f >> TKoord %f %f", "Vertex %f %f %f"};
+const char* const Formats[] = {CountLineFormat, ModeLineFormat, TexturedVertexFormat,
+                               PlainVertexFormat};
 
 void Generate(FILE* out, long count, uint32_t seed) {
     static const char* const pieces[] = {
