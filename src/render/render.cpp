@@ -98,6 +98,10 @@ void DrawModel() {
     if (mode == 1) glDisable(GL_TEXTURE_2D);
 }
 
+// One begin/end pair per triangle, each between a push and a pop of the
+// modelview matrix: the pair marks where a transformation of one triangle
+// would go, and none is made, so each pop restores the matrix unchanged and
+// the stack ends as deep as it began.
 void DrawModelImmediate() {
     const int32_t count = ModelStore.triangleCount;
     const int32_t mode = ModelStore.TextureMode;
