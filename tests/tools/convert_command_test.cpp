@@ -1,5 +1,3 @@
-#include <SDL2/SDL.h>
-#include <SDL2/SDL_image.h>
 #include <dirent.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "../model/model_test_util.h"
+#include "png_output.h"
 #include "tool_runner.h"
 
 namespace {
@@ -133,19 +132,9 @@ struct Frame {
     }
 };
 
-Frame ReadPng(const std::string& path) {
+Frame ReadFrame(const std::string& path) {
     Frame frame;
-    SDL_Surface* loaded = IMG_Load(path.c_str());
-    if (!loaded) return frame;
-    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
-    SDL_FreeSurface(loaded);
-    frame.width = rgba->w;
-    frame.height = rgba->h;
-    frame.rgba.resize(size_t(rgba->w * rgba->h) * 4);
-    for (int y = 0; y < rgba->h; ++y)
-        std::memcpy(&frame.rgba[size_t(y * rgba->w) * 4],
-                    static_cast<uint8_t*>(rgba->pixels) + y * rgba->pitch, size_t(rgba->w) * 4);
-    SDL_FreeSurface(rgba);
+    if (!ReadPng(path, &frame.width, &frame.height, &frame.rgba)) frame = Frame{};
     return frame;
 }
 
@@ -288,7 +277,7 @@ TEST_F(ConvertCommand, FitBringsAFarAwayModelIntoView) {
         else
             unsetenv("ASAN_OPTIONS");
         EXPECT_EQ(s.status, 0) << s.err;
-        return ReadPng(shot);
+        return ReadFrame(shot);
     };
 
     // Mode 0 draws white on black.
