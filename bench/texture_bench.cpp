@@ -162,7 +162,7 @@ bool Measure(const char* label, const char* name, int runs) {
         upload.push_back(times.uploadSeconds * 1e3);
     }
     textureLoadTimes = nullptr;
-    std::printf("%-48s %8.1f ms  (decode %.1f, scale %.1f, conversion %.1f, upload %.1f)\n", label,
+    std::printf("%-48s %8.2f ms  (decode %.2f, scale %.2f, conversion %.2f, upload %.2f)\n", label,
                 Median(whole), Median(decode), Median(scale), Median(conversion), Median(upload));
     return true;
 }
