@@ -129,7 +129,8 @@ bool ReadBmpReference(Reference* reference) {
     uint32_t infoSize = ReadLe(inputData + 14, 4);
     uint32_t compression = infoSize >= 40 && inputSize >= 34 ? ReadLe(inputData + 30, 4) : 0;
     uint32_t bitCount = infoSize == 12 ? ReadLe(inputData + 24, 2) : ReadLe(inputData + 28, 2);
-    if (compression != 0) return false;
+    // Short OS/2 2.x headers end before fields that SDL reads all the same.
+    if (compression != 0 || (infoSize != 12 && infoSize < 40)) return false;
     // A palette that would reach into the pixels is cut short at them by the
     // loader (indices past it are black); SDL reads on into the pixels.
     if ((bitCount == 1 || bitCount == 2 || bitCount == 4 || bitCount == 8) && inputSize >= 50) {
@@ -140,10 +141,9 @@ bool ReadBmpReference(Reference* reference) {
     }
     // SDL allocates what the header says before it reads the pixels: up to
     // twice the caps is enough to see the loader refuse what is beyond them.
-    if (infoSize >= 40 && inputSize >= 26) {
-        int64_t width = int32_t(ReadLe(inputData + 18, 4)), height = int32_t(ReadLe(inputData + 22, 4));
-        if (std::abs(width) * std::abs(height) > 2 * MaxPictureBytes / 4) return false;
-    }
+    int64_t width = infoSize == 12 ? ReadLe(inputData + 18, 2) : int32_t(ReadLe(inputData + 18, 4));
+    int64_t height = infoSize == 12 ? ReadLe(inputData + 20, 2) : int32_t(ReadLe(inputData + 22, 4));
+    if (std::abs(width) * std::abs(height) > 2 * MaxPictureBytes / 4) return false;
     SDL_RWops* stream = SDL_RWFromConstMem(inputData, int(inputSize));
     SDL_Surface* loaded = stream ? SDL_LoadBMP_RW(stream, 1) : nullptr;
     SDL_Surface* surface = loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
@@ -264,6 +264,12 @@ bool ReadGifReference(Reference* reference) {
 
 HeadlessGl gl;
 GLint maxSide = 0;
+std::string scratch;  // the current directory while fuzzing
+
+void RemoveScratch() {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch, ignored);
+}
 
 }  // namespace
 
@@ -275,11 +281,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::exit(1);
     }
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    std::string folder = (std::filesystem::temp_directory_path() / "picture-fuzz-XXXXXX").string();
-    if (!mkdtemp(folder.data()) || chdir(folder.c_str()) != 0) {
+    scratch = (std::filesystem::temp_directory_path() / "picture-fuzz-XXXXXX").string();
+    if (!mkdtemp(scratch.data()) || chdir(scratch.c_str()) != 0) {
         std::perror("picture_fuzz: scratch folder");
         std::exit(1);
     }
+    std::atexit(RemoveScratch);
     __sanitizer_install_malloc_and_free_hooks(CountMalloc, CountFree);
     return 0;
 }
