@@ -141,8 +141,9 @@ bool ReadBmpReference(Reference* reference) {
     }
     // SDL allocates what the header says before it reads the pixels: up to
     // twice the caps is enough to see the loader refuse what is beyond them.
-    int64_t width = infoSize == 12 ? ReadLe(inputData + 18, 2) : int32_t(ReadLe(inputData + 18, 4));
-    int64_t height = infoSize == 12 ? ReadLe(inputData + 20, 2) : int32_t(ReadLe(inputData + 22, 4));
+    bool isCore = infoSize == 12;
+    int64_t width = isCore ? int64_t(ReadLe(inputData + 18, 2)) : int64_t(int32_t(ReadLe(inputData + 18, 4)));
+    int64_t height = isCore ? int64_t(ReadLe(inputData + 20, 2)) : int64_t(int32_t(ReadLe(inputData + 22, 4)));
     if (std::abs(width) * std::abs(height) > 2 * MaxPictureBytes / 4) return false;
     SDL_RWops* stream = SDL_RWFromConstMem(inputData, int(inputSize));
     SDL_Surface* loaded = stream ? SDL_LoadBMP_RW(stream, 1) : nullptr;
