@@ -19,7 +19,7 @@ esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-targets="scan_fuzz model_fuzz"
+targets="scan_fuzz model_fuzz picture_fuzz"
 cmake --preset fuzz
 # shellcheck disable=SC2086
 cmake --build build/fuzz -j2 --target $targets
@@ -32,7 +32,13 @@ trap 'rm -rf "$work"' EXIT
 status=0
 for target in $targets; do
   mkdir "$work/$target"
-  cp fuzz/corpus/* "$work/$target/"
+  case $target in
+    # The BMP suite and small PNG, JPEG and GIF files made here.
+    picture_fuzz)
+      cp tests/data/bmpsuite/*/*.bmp "$work/$target/"
+      fuzz/make_picture_seeds.sh "$work/$target" ;;
+    *) cp fuzz/corpus/* "$work/$target/" ;;
+  esac
   echo "== $target: $seconds s"
   if ! "build/fuzz/fuzz/$target" -max_total_time="$seconds" -timeout=20 -print_final_stats=1 -seed="$seed" \
       -artifact_prefix="$artifacts/$target-" "$work/$target"; then

@@ -1,9 +1,10 @@
 #include "png_output.h"
 
-#include <SDL2/SDL.h>
-#include <SDL2/SDL_image.h>
+#include <spng.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -21,17 +22,46 @@ bool WriteBottomUpPng(const std::string& path, const uint8_t* rgba, int32_t widt
             for (int32_t x = 0; x < width; ++x, from += 4, to += 3) std::memcpy(to, from, 3);
         }
     }
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        image.data(), width, height, int(pixelBytes * 8), int(rowBytes),
-        keepAlpha ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24);
-    if (!surface) {
-        *error = SDL_GetError();
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        *error = std::strerror(errno);
         return false;
     }
-    bool isWritten = IMG_SavePNG(surface, path.c_str()) == 0;
-    if (!isWritten) *error = IMG_GetError();
-    SDL_FreeSurface(surface);
-    return isWritten;
+    spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
+    spng_ihdr header = {};
+    header.width = uint32_t(width);
+    header.height = uint32_t(height);
+    header.bit_depth = 8;
+    header.color_type = keepAlpha ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
+    int result = context ? spng_set_png_file(context, file) : SPNG_EMEM;
+    if (result == 0) result = spng_set_ihdr(context, &header);
+    if (result == 0)
+        result = spng_encode_image(context, image.data(), image.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
+    spng_ctx_free(context);
+    bool isClosed = std::fclose(file) == 0;
+    if (result != 0) *error = spng_strerror(result);
+    else if (!isClosed) *error = std::strerror(errno);
+    return result == 0 && isClosed;
+}
+
+bool ReadPng(const std::string& path, int32_t* width, int32_t* height, std::vector<uint8_t>* rgba) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    spng_ctx* context = spng_ctx_new(0);
+    spng_ihdr header = {};
+    size_t size = 0;
+    int result = context ? spng_set_png_file(context, file) : SPNG_EMEM;
+    if (result == 0) result = spng_get_ihdr(context, &header);
+    if (result == 0) result = spng_decoded_image_size(context, SPNG_FMT_RGBA8, &size);
+    if (result == 0) {
+        rgba->resize(size);
+        result = spng_decode_image(context, rgba->data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS);
+    }
+    spng_ctx_free(context);
+    std::fclose(file);
+    *width = int32_t(header.width);
+    *height = int32_t(header.height);
+    return result == 0;
 }
 
 std::string AbsolutePath(const std::string& path) {

@@ -1,14 +1,19 @@
-// Writing OpenGL read-backs as PNG files.
+// Writing OpenGL read-backs as PNG files, and reading PNG files back.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Writes width x height RGBA pixels whose first row is the bottom one (as
 // OpenGL reads them back) as a PNG with the top row first. With `keepAlpha`
 // false the PNG is RGB. False on failure, with the reason in `error`.
 bool WriteBottomUpPng(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height,
                       bool keepAlpha, std::string* error);
+
+// The PNG at `path` as RGBA bytes, top row first; false when it cannot be
+// read.
+bool ReadPng(const std::string& path, int32_t* width, int32_t* height, std::vector<uint8_t>* rgba);
 
 // Makes a path given on the command line independent of later changes of
 // the current directory.

@@ -1,6 +1,6 @@
 // The platform's picture service, as the texture loader uses it. One
-// implementation sits over OLE Automation and GDI (Windows), one over
-// SDL2_image (elsewhere). The loader calls, in this order: LoadPicture,
+// implementation sits over OLE Automation and GDI (Windows), one over the
+// picture formats' own libraries (elsewhere). The loader calls, in this order: LoadPicture,
 // OpenPictureCanvas, MeasurePicture, CreatePixelBlock, DrawPicture, and
 // ReleasePicture on every path once LoadPicture has succeeded.
 #pragma once
@@ -22,20 +22,13 @@ struct PictureRecord {
     OLE_YSIZE_HIMETRIC himetricHeight;
 };
 #else
-struct SDL_Surface;
+#include "texture/picture_decode.h"
 
 struct PictureRecord {
-    SDL_Surface* surface;  // the decoded picture
-    uint8_t* pixels;       // the pixel block, zero-initialised
-    size_t pixelBytes;
-    bool isMapped;         // the block is its own memory mapping
+    DecodedPicture decoded;  // the picture, top row first
+    PixelMemory block;       // the pixel block, zero-initialised
 };
 #endif
-
-// Largest decoded picture the service accepts: sides up to 16384 and
-// 256 MiB of 4-byte pixels. Larger ones are refused before they are decoded.
-constexpr int64_t MaxPictureSide = 16384;
-constexpr int64_t MaxPictureBytes = int64_t(256) << 20;
 
 // The current directory into `directory` (capacity bytes with the NUL);
 // false when it cannot be read or does not fit.

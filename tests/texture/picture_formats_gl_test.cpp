@@ -24,7 +24,10 @@ TEST_F(PictureFormatsGl, PngJpegAndGifMatchAnIndependentDecoder) {
     for (Case c : {Case{"picture.png", "picture.png"}, Case{"picture.jpg", "-quality 92 picture.jpg"},
                    Case{"picture.gif", "picture.gif"}, Case{"grey.png", "-colorspace Gray grey.png"},
                    Case{"progressive.jpg", "-interlace JPEG progressive.jpg"},
-                   Case{"palette.png", "-colors 16 PNG8:palette.png"}}) {
+                   Case{"palette.png", "-colors 16 PNG8:palette.png"},
+                   Case{"interlaced.png", "-interlace PNG interlaced.png"},
+                   Case{"deep.png", "-depth 16 PNG48:deep.png"},
+                   Case{"interlaced.gif", "-interlace GIF interlaced.gif"}}) {
         std::string name = c.name;
         Convert(std::string("source.bmp ") + c.output);
         GLuint texture = 0;
@@ -68,4 +71,21 @@ TEST_F(PictureFormatsGl, WhatThePictureLeavesTransparentComesOutBlackAndTranspar
             EXPECT_EQ(bar[2], 0);
         }
     }
+}
+
+TEST_F(PictureFormatsGl, CmykJpegsAreShownInRgb) {
+    // At the texture's own size, so that no scaling mixes the colours:
+    // ImageMagick would scale in CMYK.
+    WriteBmp24("source.bmp", MakeTestPicture(64, 32));
+    Convert("source.bmp -colorspace CMYK -quality 95 cmyk.jpg");
+    GLuint texture = 0;
+    ASSERT_TRUE(LoadPictureTexture("cmyk.jpg", &texture));
+    TextureImage image = ReadBoundTexture();
+    ASSERT_EQ(image.width, 64);
+    ASSERT_EQ(image.height, 32);
+    int maxDifference = 0;
+    double meanDifference = 0;
+    CompareWithReference(image, ReferencePicture("cmyk.jpg", 64, 32), &maxDifference, &meanDifference);
+    EXPECT_LE(maxDifference, 2);
+    EXPECT_LT(meanDifference, 0.6);
 }

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <SDL2/SDL.h>
-#include <SDL2/SDL_image.h>
-
 #include <string>
+#include <vector>
 
 #include "../model/model_test_util.h"
+#include "png_output.h"
 #include "tool_runner.h"
 
 namespace {
@@ -16,16 +15,13 @@ struct Rgb {
 
 // Pixel (x, y) of a PNG, y from the top; r = -1 when the file cannot be read.
 Rgb PngPixel(const std::string& path, int x, int y, int* width = nullptr, int* height = nullptr) {
-    SDL_Surface* loaded = IMG_Load(path.c_str());
-    if (!loaded) return {-1, -1, -1};
-    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
-    SDL_FreeSurface(loaded);
-    if (width) *width = rgba->w;
-    if (height) *height = rgba->h;
-    const uint8_t* p = static_cast<const uint8_t*>(rgba->pixels) + y * rgba->pitch + x * 4;
-    Rgb pixel{p[0], p[1], p[2]};
-    SDL_FreeSurface(rgba);
-    return pixel;
+    int32_t w = 0, h = 0;
+    std::vector<uint8_t> rgba;
+    if (!ReadPng(path, &w, &h, &rgba)) return {-1, -1, -1};
+    if (width) *width = w;
+    if (height) *height = h;
+    const uint8_t* p = &rgba[(size_t(y) * size_t(w) + size_t(x)) * 4];
+    return {p[0], p[1], p[2]};
 }
 
 }  // namespace

@@ -1,15 +1,13 @@
 // The viewer's first frame as polyview-tool snapshot draws it, read back.
 #pragma once
 
-#include <SDL2/SDL.h>
-#include <SDL2/SDL_image.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "png_output.h"
 #include "tool_runner.h"
 
 struct Frame {
@@ -27,19 +25,9 @@ struct Frame {
     }
 };
 
-inline Frame ReadPng(const std::string& path) {
+inline Frame ReadFrame(const std::string& path) {
     Frame frame;
-    SDL_Surface* loaded = IMG_Load(path.c_str());
-    if (!loaded) return frame;
-    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
-    SDL_FreeSurface(loaded);
-    frame.width = rgba->w;
-    frame.height = rgba->h;
-    frame.rgba.resize(size_t(rgba->w * rgba->h) * 4);
-    for (int y = 0; y < rgba->h; ++y)
-        std::memcpy(&frame.rgba[size_t(y * rgba->w) * 4],
-                    static_cast<uint8_t*>(rgba->pixels) + y * rgba->pitch, size_t(rgba->w) * 4);
-    SDL_FreeSurface(rgba);
+    if (!ReadPng(path, &frame.width, &frame.height, &frame.rgba)) frame = Frame{};
     return frame;
 }
 
@@ -57,7 +45,7 @@ inline Frame Snapshot(const std::string& dir, const std::string& size = "640x480
         setenv("ASAN_OPTIONS", saved.c_str(), 1);
     else
         unsetenv("ASAN_OPTIONS");
-    Frame frame = s.status == 0 ? ReadPng(shot) : Frame();
+    Frame frame = s.status == 0 ? ReadFrame(shot) : Frame();
     std::remove(shot.c_str());
     return frame;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Pictures through the Windows build's OLE picture service (under Wine)
-# against the Linux build's SDL2_image service: every good BMP of the suite,
+# against the Linux build's picture service: every good BMP of the suite,
 # and JPEG and GIF pictures made here, must give a texture of the same size
 # that shows the same picture (compared after a 4x box reduction, which
 # evens out the two services' scaling filters), with alpha 0 exactly where
