@@ -13,8 +13,7 @@
 #include "png_output.h"
 #include "render/view.h"
 #include "render/render.h"
-#include "texture/picture_format.h"
-#include "texture/picture_service.h"
+#include "texture/picture_decode.h"
 
 namespace {
 
@@ -39,18 +38,15 @@ bool ParseSize(const char* text, int32_t* width, int32_t* height) {
 std::string WhyNoTexture() {
     FILE* file = std::fopen("Wall.bmp", "rb");
     if (!file) return std::strerror(errno);
-    uint8_t start[4096];
+    uint8_t start[8];
     size_t size = std::fread(start, 1, sizeof start, file);
     bool isReadError = std::ferror(file) != 0;
     std::fclose(file);
     if (isReadError) return std::strerror(EIO);
-    PictureHeader header;
-    if (!ReadPictureHeader(start, size, &header)) return "not a BMP, PNG, JPEG or GIF picture";
-    if (!IsPictureSizeAllowed(header.width, header.height))
-        return "the picture is " + std::to_string(header.width) + "x" + std::to_string(header.height) +
-               ", more than the viewer takes (sides up to " + std::to_string(MaxPictureSide) + ", " +
-               std::to_string(MaxPictureBytes >> 20) + " MiB of pixels)";
-    return "the picture cannot be decoded or made into a texture";
+    if (SniffPictureFormat(start, size) == PictureFormatNone) return "not a BMP, PNG, JPEG or GIF picture";
+    return "the picture cannot be decoded, or is larger than the viewer takes (sides up to " +
+           std::to_string(MaxPictureSide) + ", " + std::to_string(MaxPictureBytes >> 20) +
+           " MiB of pixels)";
 }
 
 int Usage() {

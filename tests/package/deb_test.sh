@@ -55,7 +55,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Description | wc -l)" -gt 2 ] || fail "no long description: $(field Description)"
 depends=$(field Depends)
 # Versioned entries come from dpkg-shlibdeps, which reads the programs' links.
-for lib in 'libc6 (>= ' 'libsdl2-2.0-0 (>= ' 'libsdl2-image-2.0-0 (>= ' 'libassimp' 'libegl1' 'libgl1'; do
+for lib in 'libc6 (>= ' 'libsdl2-2.0-0 (>= ' 'libjpeg62-turbo (>= ' 'libspng0 (>= ' 'libgif7 (>= ' 'libassimp' 'libegl1' 'libgl1'; do
   [[ "$depends" == *"$lib"* ]] || fail "Depends does not name '$lib': $depends"
 done
 

@@ -109,7 +109,7 @@ TEST(ConvertSweep, EveryModelFileOfTheImportersTestSet) {
             RunCommand(snapshotEnvironment + tool + " snapshot --dir " + Quote(folder) + " --out " +
                            Quote(folder + "/shot.png"),
                        folder);
-            Frame frame = ReadPng(folder + "/shot.png");
+            Frame frame = ReadFrame(folder + "/shot.png");
             outcome.lit = frame.width == 640 ? frame.Lit() : -1;
             outcome.isBlack = outcome.lit == 0;
             fs::remove(model);
