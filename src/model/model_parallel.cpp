@@ -1,0 +1,345 @@
+// Vertex lines read on several threads.
+//
+// The bytes after the mode line are cut into chunks. A chunk owns the lines
+// that begin in it; the last of them may end in a later chunk. Threads take
+// chunks in file order and read each, with positioned reads, into a block of
+// their own. What a line gives depends on earlier lines in two ways, both
+// settled in file order:
+//  - Which vertex it fills: the number of data lines before it. A thread
+//    counts the data lines of its chunk first, then waits for the count of
+//    the chunk before (a short wait, counting is quick), and scans its lines
+//    straight into the store.
+//  - The fields a partial match leaves out: they keep the values of the
+//    latest earlier line that gave them. A chunk scans with holding values of
+//    its own and notes, for each field, the first of its vertices that the
+//    field was given to. Once the chunks before it are settled, the vertices
+//    before that one take the field from their holding values.
+// At the end of the file, before the needed vertices are read, the last data
+// line repeats; the calling thread finishes that, and the line buffer.
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "model/model_read.h"
+#include "model/scan.h"
+
+namespace {
+
+constexpr int MaxFields = 5;
+// Bytes read past a chunk, so that its last line usually ends in view.
+constexpr size_t MaxLineSlack = 4096;
+// Chunks done but not yet settled, at most (a thread waits for room).
+constexpr int64_t PendingChunks = 4 * MaxLoadThreads;
+
+const char* const TexturedFormat = "Vertex %f %f %f >> TKoord %f %f";
+const char* const PlainFormat = "Vertex %f %f %f";
+
+// What a chunk gave, kept until the chunks before it are settled.
+struct ChunkResult {
+    int64_t firstVertex;     // vertex of the chunk's first data line
+    int64_t vertexCount;     // vertices its lines filled (none past the needed count)
+    int64_t lastLineOffset;  // file offset of the last of those lines
+    // Vertices (from the first) before each field was first given; the vertex
+    // count when it never was.
+    int64_t givenFrom[MaxFields];
+    float hold[MaxFields];   // holding values after its last line, for the fields it gave
+    bool isDone;
+};
+
+// Vertices that take fields from the holding values of the chunks before.
+struct FieldFill {
+    int64_t firstVertex;
+    int64_t count[MaxFields];
+    float value[MaxFields];
+};
+
+struct VertexLoad {
+    // Fixed before the threads start.
+    FILE* file;
+    int64_t base;  // file offset of the first byte after the mode line
+    int64_t chunkBytes;
+    size_t lineSlack;
+    ModelVertex* vertices;
+    int64_t needed;
+    bool textured;
+    int fields;
+
+    std::mutex lock;
+    std::condition_variable changed;
+    int64_t nextChunk = 0;      // the next chunk to take
+    int64_t countedChunks = 0;  // chunks whose data lines are counted, in file order
+    int64_t linesBefore = 0;    // data lines in those chunks
+    bool isEnded = false;       // the counted chunks reach the end of the file or the needed vertices
+    int64_t settledChunks = 0;  // chunks whose fields are settled, in file order
+    float hold[MaxFields] = {0, 0, 0, 0, 0};  // holding values after the settled chunks
+    int64_t lastLineOffset = -1;  // of the last vertex line of the settled chunks
+    ChunkResult results[PendingChunks] = {};  // chunk c at c % PendingChunks
+};
+
+void StoreVertex(ModelVertex* vertex, const float* hold, bool textured) {
+    vertex->x = hold[0];
+    vertex->y = hold[1];
+    vertex->z = hold[2];
+    if (textured) {
+        vertex->u = hold[3];
+        vertex->v = hold[4];
+    }
+}
+
+void SetField(ModelVertex* vertex, int field, float value) {
+    switch (field) {
+    case 0: vertex->x = value; break;
+    case 1: vertex->y = value; break;
+    case 2: vertex->z = value; break;
+    case 3: vertex->u = value; break;
+    default: vertex->v = value; break;
+    }
+}
+
+// Scans a vertex line into the holding values; returns how many fields it
+// gave (they are always the first ones, in format order).
+int ScanVertexFields(const char* text, size_t length, bool textured, bool isPadded, float* hold) {
+    if (isPadded ? ScanPaddedVertexLine(text, length, textured, hold)
+                 : ScanVertexLine(text, length, textured, hold))
+        return textured ? 5 : 3;
+    void* const targets[MaxFields] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
+    int given = ScanTextInto(text, length, textured ? TexturedFormat : PlainFormat, targets);
+    return given > 0 ? given : 0;
+}
+
+// Reads the line at `offset`, whose first `inView` bytes are at `text`, whole
+// into `line`: up to and including its line feed, or to the end of the file.
+// When memory runs short the line keeps what fits.
+void ReadLongLine(FILE* file, int64_t offset, const char* text, size_t inView, ModelLine* line) {
+    line->length = 0;
+    AppendLine(line, text, inView);
+    offset += int64_t(line->length);
+    for (;;) {
+        size_t piece = std::max(line->length, size_t(1) << 16);
+        if (!ReserveLine(line, line->length + piece)) {
+            if (line->capacity <= line->length + 1) return;
+            piece = line->capacity - 1 - line->length;
+        }
+        char* at = line->text + line->length;
+        size_t got = ReadFileAt(file, offset, at, piece);
+        const void* lf = std::memchr(at, '\n', got);
+        size_t taken = lf ? size_t(static_cast<const char*>(lf) - at) + 1 : got;
+        line->length += taken;
+        line->text[line->length] = '\0';
+        offset += int64_t(taken);
+        if (lf || got < piece) return;
+    }
+}
+
+// Settles the chunks that are done, in file order, and fills in what their
+// first vertices take from the chunks before.
+void SettleChunks(VertexLoad* load, int64_t chunk, const ChunkResult& result) {
+    FieldFill fills[PendingChunks];
+    int fillCount = 0;
+    {
+        std::lock_guard<std::mutex> hold(load->lock);
+        load->results[chunk % PendingChunks] = result;
+        load->results[chunk % PendingChunks].isDone = true;
+        for (;;) {
+            ChunkResult& settled = load->results[load->settledChunks % PendingChunks];
+            if (!settled.isDone) break;
+            FieldFill fill = {settled.firstVertex, {}, {}};
+            bool isFilling = false;
+            for (int f = 0; f < load->fields; ++f) {
+                fill.count[f] = settled.givenFrom[f];
+                fill.value[f] = load->hold[f];
+                isFilling |= settled.givenFrom[f] > 0;
+                if (settled.givenFrom[f] < settled.vertexCount) load->hold[f] = settled.hold[f];
+            }
+            if (isFilling) fills[fillCount++] = fill;
+            if (settled.vertexCount > 0) load->lastLineOffset = settled.lastLineOffset;
+            settled.isDone = false;
+            ++load->settledChunks;
+        }
+    }
+    load->changed.notify_all();
+    // The vertices are this chunk's or those of chunks done before: no other
+    // thread writes them any more.
+    for (int i = 0; i < fillCount; ++i)
+        for (int f = 0; f < load->fields; ++f)
+            for (int64_t k = 0; k < fills[i].count[f]; ++k)
+                SetField(&load->vertices[fills[i].firstVertex + k], f, fills[i].value[f]);
+}
+
+// Reads chunk `chunk`: the lines that begin in [start, start + chunkBytes).
+void LoadChunk(VertexLoad* load, int64_t chunk, char* block, ModelLine* longLine) {
+    const int64_t start = load->base + chunk * load->chunkBytes;
+    // From the byte before, which tells whether a line begins at `start`.
+    const int64_t from = chunk > 0 ? start - 1 : start;
+    const size_t chunkEnd = size_t(start - from) + size_t(load->chunkBytes);
+    const size_t want = chunkEnd + load->lineSlack;
+    const size_t got = ReadFileAt(load->file, from, block, want);
+    const char* const end = block + got;
+    const char* const limit = block + std::min(got, chunkEnd);  // our lines begin before this
+    const bool endsFile = got <= chunkEnd;
+
+    const char* first = block + (start - from);
+    if (chunk > 0) {
+        const void* lf = std::memchr(block, '\n', size_t(limit - block));
+        first = lf ? static_cast<const char*>(lf) + 1 : limit;
+    }
+    int64_t lineCount = 0;
+    for (const char* p = first; p < limit;) {
+        lineCount += IsDataLine(p, end);
+        const void* lf = std::memchr(p, '\n', size_t(end - p));
+        if (!lf) break;
+        p = static_cast<const char*>(lf) + 1;
+    }
+
+    int64_t firstVertex;
+    {
+        std::unique_lock<std::mutex> hold(load->lock);
+        load->changed.wait(hold, [&] { return load->countedChunks == chunk; });
+        if (load->isEnded) lineCount = 0;  // taken before the end was known
+        firstVertex = load->linesBefore;
+        load->linesBefore += lineCount;
+        if (endsFile || load->linesBefore >= load->needed) load->isEnded = true;
+        ++load->countedChunks;
+    }
+    load->changed.notify_all();
+
+    ChunkResult result = {};
+    result.firstVertex = firstVertex;
+    const int64_t stop = std::min(firstVertex + lineCount, load->needed);
+    int64_t vertex = firstVertex;
+    int given = 0;
+    float hold[MaxFields] = {0, 0, 0, 0, 0};
+    for (const char* p = first; vertex < stop;) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        if (IsDataLine(p, end)) {
+            const char* text = p;
+            size_t length = lf ? size_t(lf - p) + 1 : size_t(end - p);
+            bool isPadded = true;  // the block has room past its end
+            if (!lf && got == want) {
+                // The line goes on past what was read.
+                ReadLongLine(load->file, from + (p - block), p, length, longLine);
+                text = longLine->text;
+                length = longLine->length;
+                isPadded = false;
+            }
+            int gives = ScanVertexFields(text, length, load->textured, isPadded, hold);
+            for (; given < gives; ++given) result.givenFrom[given] = vertex - firstVertex;
+            StoreVertex(load->vertices + vertex, hold, load->textured);
+            result.lastLineOffset = from + (p - block);
+            ++vertex;
+        }
+        if (!lf) break;
+        p = lf + 1;
+    }
+    // Every counted line was read above; should the file have changed under
+    // a long line, the vertices are still all written.
+    for (; vertex < stop; ++vertex) StoreVertex(load->vertices + vertex, hold, load->textured);
+    result.vertexCount = std::max<int64_t>(stop - firstVertex, 0);
+    for (int f = given; f < MaxFields; ++f) result.givenFrom[f] = result.vertexCount;
+    std::memcpy(result.hold, hold, sizeof hold);
+    SettleChunks(load, chunk, result);
+}
+
+void RunVertexWorker(VertexLoad* load, char* block) {
+    ModelLine longLine = {};
+    for (;;) {
+        int64_t chunk;
+        {
+            std::unique_lock<std::mutex> hold(load->lock);
+            load->changed.wait(hold, [&] {
+                return load->isEnded || load->nextChunk - load->settledChunks < PendingChunks;
+            });
+            if (load->isEnded) break;
+            chunk = load->nextChunk++;
+        }
+        LoadChunk(load, chunk, block, &longLine);
+    }
+    std::free(longLine.text);
+}
+
+int LoadThreadCount() {
+    int threads = modelLoadThreads > 0 ? int(modelLoadThreads) : int(std::thread::hardware_concurrency());
+    return std::clamp(threads, 1, int(MaxLoadThreads));
+}
+
+}  // namespace
+
+bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex* vertices,
+                               int64_t needed, bool textured) {
+    int threads = LoadThreadCount();
+    if (threads < 2 || needed <= 0) return false;
+    const int64_t base = stream->offset - int64_t(stream->end - stream->begin);
+    const int64_t size = RegularFileSize(stream->file);
+    const int64_t bytes = size - base;
+    const int64_t largestChunk = int64_t(ReadBlockSize - MaxLineSlack - 1);
+    int64_t chunkBytes = modelLoadChunkBytes;
+    if (chunkBytes <= 0) {
+        if (size < 0 || bytes < ParallelLoadBytes) return false;
+        // A few chunks per thread, for threads that the machine runs slower.
+        chunkBytes = std::clamp(bytes / (4 * threads), int64_t(1) << 16, largestChunk);
+    }
+    chunkBytes = std::min(chunkBytes, largestChunk);
+    if (size < 0 || bytes <= chunkBytes) return false;
+    threads = int(std::min<int64_t>(threads, (bytes + chunkBytes - 1) / chunkBytes));
+
+    VertexLoad load;
+    load.file = stream->file;
+    load.base = base;
+    load.chunkBytes = chunkBytes;
+    load.lineSlack = std::min(MaxLineSlack, size_t(chunkBytes));
+    load.vertices = vertices;
+    load.needed = needed;
+    load.textured = textured;
+    load.fields = textured ? 5 : 3;
+
+    // The calling thread works too, in the stream's own block.
+    std::vector<std::thread> helpers;
+    std::vector<char*> blocks;
+    for (int i = 1; i < threads; ++i) {
+        char* block = static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
+        if (!block) break;
+        try {
+            helpers.emplace_back(RunVertexWorker, &load, block);
+            blocks.push_back(block);
+        } catch (...) {  // no thread, or no memory for one: fewer threads
+            std::free(block);
+            break;
+        }
+    }
+    RunVertexWorker(&load, stream->block);
+    for (std::thread& helper : helpers) helper.join();
+    for (char* block : blocks) std::free(block);
+
+    // The line buffer holds the last data line read, as after a serial load.
+    const int64_t read = std::min(load.linesBefore, needed);
+    if (read > 0) {
+        stream->offset = load.lastLineOffset;
+        stream->begin = stream->end = 0;
+        stream->atEnd = false;
+        TakeLine(stream, line);
+    }
+    if (read < needed) {
+        // The end of the file: every further read gives that line again,
+        // and scanning it again changes nothing.
+        float hold[MaxFields] = {0, 0, 0, 0, 0};
+        if (read > 0) {
+            const ModelVertex& last = vertices[read - 1];
+            hold[0] = last.x;
+            hold[1] = last.y;
+            hold[2] = last.z;
+            if (textured) {
+                hold[3] = last.u;
+                hold[4] = last.v;
+            }
+        } else if (line->text) {
+            ScanVertexFields(line->text, line->length, textured, false, hold);
+        }
+        for (int64_t k = read; k < needed; ++k) StoreVertex(vertices + k, hold, textured);
+    }
+    return true;
+}
