@@ -10,10 +10,10 @@
 #include "model/model.h"
 
 // A read block holds this many bytes, and after them this many more that stay
-// readable: vertex lines are scanned with reads of eight bytes that may reach
-// past the last line.
+// readable: vertex lines are scanned with reads of 16 bytes that may reach
+// past the last line (ScanPaddedVertexLine).
 constexpr size_t ReadBlockSize = size_t(1) << 20;
-constexpr size_t ReadBlockPadding = 8;
+constexpr size_t ReadBlockPadding = 16;
 
 // Reads up to `size` bytes at `offset` without using a shared file position,
 // so that several threads may read the one file at once. Fewer bytes only at

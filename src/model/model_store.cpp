@@ -176,7 +176,7 @@ bool OpenModelStream(ModelStream* stream, const char* path) {
     if (!stream->file) return false;
     std::setvbuf(stream->file, nullptr, _IONBF, 0);
     // Zeroed, with room past the end: vertex lines in the block are scanned
-    // with reads of eight bytes that may reach past the last line.
+    // with reads of 16 bytes that may reach past the last line.
     stream->block = static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
     if (!stream->block) {
         std::fclose(stream->file);
