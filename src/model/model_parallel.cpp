@@ -23,7 +23,6 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "model/model_read.h"
 #include "model/scan.h"
@@ -64,6 +63,7 @@ struct VertexLoad {
     int64_t base;  // file offset of the first byte after the mode line
     int64_t chunkBytes;
     size_t lineSlack;
+    size_t spanCapacity;
     ModelVertex* vertices;
     int64_t needed;
     bool textured;
@@ -79,6 +79,22 @@ struct VertexLoad {
     float hold[MaxFields] = {0, 0, 0, 0, 0};  // holding values after the settled chunks
     int64_t lastLineOffset = -1;  // of the last vertex line of the settled chunks
     ChunkResult results[PendingChunks] = {};  // chunk c at c % PendingChunks
+};
+
+// A data line in a thread's block: [begin, end), its line feed included.
+struct LineSpan {
+    uint32_t begin, end;
+};
+// Data lines of a chunk noted while counting them, at most (one for every 16
+// bytes of a chunk, as lines are usually longer); more are found again.
+constexpr size_t MaxLineSpans = size_t(1) << 15;
+
+// What a thread works in: its read block, the data lines of its chunk, and a
+// line longer than the block.
+struct VertexWorkspace {
+    char* block;
+    LineSpan* spans;
+    ModelLine longLine;
 };
 
 void StoreVertex(ModelVertex* vertex, const float* hold, bool textured) {
@@ -103,7 +119,8 @@ void SetField(ModelVertex* vertex, int field, float value) {
 
 // Scans a vertex line into the holding values; returns how many fields it
 // gave (they are always the first ones, in format order).
-int ScanVertexFields(const char* text, size_t length, bool textured, bool isPadded, float* hold) {
+inline __attribute__((always_inline)) int ScanVertexFields(const char* text, size_t length, bool textured,
+                                                           bool isPadded, float* hold) {
     if (isPadded ? ScanPaddedVertexLine(text, length, textured, hold)
                  : ScanVertexLine(text, length, textured, hold))
         return textured ? 5 : 3;
@@ -172,7 +189,8 @@ void SettleChunks(VertexLoad* load, int64_t chunk, const ChunkResult& result) {
 }
 
 // Reads chunk `chunk`: the lines that begin in [start, start + chunkBytes).
-void LoadChunk(VertexLoad* load, int64_t chunk, char* block, ModelLine* longLine) {
+void LoadChunk(VertexLoad* load, int64_t chunk, VertexWorkspace* work) {
+    char* const block = work->block;
     const int64_t start = load->base + chunk * load->chunkBytes;
     // From the byte before, which tells whether a line begins at `start`.
     const int64_t from = chunk > 0 ? start - 1 : start;
@@ -188,12 +206,22 @@ void LoadChunk(VertexLoad* load, int64_t chunk, char* block, ModelLine* longLine
         const void* lf = std::memchr(block, '\n', size_t(limit - block));
         first = lf ? static_cast<const char*>(lf) + 1 : limit;
     }
+    // Count the data lines, noting where they lie for the scan below.
     int64_t lineCount = 0;
+    size_t spanCount = 0;
+    const char* rest = first;  // where the lines past those noted begin
     for (const char* p = first; p < limit;) {
-        lineCount += IsDataLine(p, end);
-        const void* lf = std::memchr(p, '\n', size_t(end - p));
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        const char* lineEnd = lf ? lf + 1 : end;
+        if (IsDataLine(p, end)) {
+            if (spanCount < load->spanCapacity) {
+                work->spans[spanCount++] = {uint32_t(p - block), uint32_t(lineEnd - block)};
+                rest = lineEnd;
+            }
+            ++lineCount;
+        }
         if (!lf) break;
-        p = static_cast<const char*>(lf) + 1;
+        p = lineEnd;
     }
 
     int64_t firstVertex;
@@ -214,27 +242,32 @@ void LoadChunk(VertexLoad* load, int64_t chunk, char* block, ModelLine* longLine
     int64_t vertex = firstVertex;
     int given = 0;
     float hold[MaxFields] = {0, 0, 0, 0, 0};
-    for (const char* p = first; vertex < stop;) {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-        if (IsDataLine(p, end)) {
-            const char* text = p;
-            size_t length = lf ? size_t(lf - p) + 1 : size_t(end - p);
-            bool isPadded = true;  // the block has room past its end
-            if (!lf && got == want) {
-                // The line goes on past what was read.
-                ReadLongLine(load->file, from + (p - block), p, length, longLine);
-                text = longLine->text;
-                length = longLine->length;
-                isPadded = false;
-            }
-            int gives = ScanVertexFields(text, length, load->textured, isPadded, hold);
-            for (; given < gives; ++given) result.givenFrom[given] = vertex - firstVertex;
-            StoreVertex(load->vertices + vertex, hold, load->textured);
-            result.lastLineOffset = from + (p - block);
-            ++vertex;
+    // Scans the data line [p, lineEnd) into the next vertex.
+    auto take = [&](const char* p, const char* lineEnd) __attribute__((always_inline)) {
+        const char* text = p;
+        size_t length = size_t(lineEnd - p);
+        bool isPadded = true;  // the block has room past its end
+        if (lineEnd == end && got == want && lineEnd[-1] != '\n') {
+            // The line goes on past what was read.
+            ReadLongLine(load->file, from + (p - block), p, length, &work->longLine);
+            text = work->longLine.text;
+            length = work->longLine.length;
+            isPadded = false;
         }
+        int gives = ScanVertexFields(text, length, load->textured, isPadded, hold);
+        for (; given < gives; ++given) result.givenFrom[given] = vertex - firstVertex;
+        StoreVertex(load->vertices + vertex, hold, load->textured);
+        result.lastLineOffset = from + (p - block);
+        ++vertex;
+    };
+    for (size_t k = 0; k < spanCount && vertex < stop; ++k)
+        take(block + work->spans[k].begin, block + work->spans[k].end);
+    for (const char* p = rest; vertex < stop;) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        const char* lineEnd = lf ? lf + 1 : end;
+        if (IsDataLine(p, end)) take(p, lineEnd);
         if (!lf) break;
-        p = lf + 1;
+        p = lineEnd;
     }
     // Every counted line was read above; should the file have changed under
     // a long line, the vertices are still all written.
@@ -245,8 +278,7 @@ void LoadChunk(VertexLoad* load, int64_t chunk, char* block, ModelLine* longLine
     SettleChunks(load, chunk, result);
 }
 
-void RunVertexWorker(VertexLoad* load, char* block) {
-    ModelLine longLine = {};
+void RunVertexWorker(VertexLoad* load, VertexWorkspace* work) {
     for (;;) {
         int64_t chunk;
         {
@@ -257,9 +289,8 @@ void RunVertexWorker(VertexLoad* load, char* block) {
             if (load->isEnded) break;
             chunk = load->nextChunk++;
         }
-        LoadChunk(load, chunk, block, &longLine);
+        LoadChunk(load, chunk, work);
     }
-    std::free(longLine.text);
 }
 
 int LoadThreadCount() {
@@ -292,28 +323,41 @@ bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex
     load.base = base;
     load.chunkBytes = chunkBytes;
     load.lineSlack = std::min(MaxLineSlack, size_t(chunkBytes));
+    load.spanCapacity = std::min(MaxLineSpans, size_t(chunkBytes) / 16);
     load.vertices = vertices;
     load.needed = needed;
     load.textured = textured;
     load.fields = textured ? 5 : 3;
 
     // The calling thread works too, in the stream's own block.
-    std::vector<std::thread> helpers;
-    std::vector<char*> blocks;
-    for (int i = 1; i < threads; ++i) {
-        char* block = static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
-        if (!block) break;
-        try {
-            helpers.emplace_back(RunVertexWorker, &load, block);
-            blocks.push_back(block);
-        } catch (...) {  // no thread, or no memory for one: fewer threads
-            std::free(block);
-            break;
-        }
+    VertexWorkspace workspaces[MaxLoadThreads] = {};
+    workspaces[0].block = stream->block;
+    int ready = 0;  // workspaces with their memory
+    for (; ready < threads; ++ready) {
+        VertexWorkspace& work = workspaces[ready];
+        work.spans = static_cast<LineSpan*>(std::malloc((load.spanCapacity + 1) * sizeof(LineSpan)));
+        if (!work.block) work.block = static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
+        if (!work.spans || !work.block) break;
     }
-    RunVertexWorker(&load, stream->block);
-    for (std::thread& helper : helpers) helper.join();
-    for (char* block : blocks) std::free(block);
+    std::thread helpers[MaxLoadThreads];
+    int started = 1;
+    if (ready > 0) {
+        for (; started < ready; ++started) {
+            try {
+                helpers[started] = std::thread(RunVertexWorker, &load, &workspaces[started]);
+            } catch (...) {  // no thread, or no memory for one: fewer threads
+                break;
+            }
+        }
+        RunVertexWorker(&load, &workspaces[0]);
+        for (int i = 1; i < started; ++i) helpers[i].join();
+    }
+    for (VertexWorkspace& work : workspaces) {
+        if (work.block != stream->block) std::free(work.block);
+        std::free(work.spans);
+        std::free(work.longLine.text);
+    }
+    if (ready == 0) return false;  // nothing read: the serial load goes on
 
     // The line buffer holds the last data line read, as after a serial load.
     const int64_t read = std::min(load.linesBefore, needed);
