@@ -615,7 +615,10 @@ bool ScanVertexLineWith(const char* text, size_t length, bool textured, float* v
         skipSpace();
         if (!number(&got[3]) || !number(&got[4])) return false;
     }
-    std::memcpy(values, got, (textured ? 5 : 3) * sizeof(float));
+    if (textured)
+        std::memcpy(values, got, 5 * sizeof(float));
+    else
+        std::memcpy(values, got, 3 * sizeof(float));
     return true;
 #else
     (void)text, (void)length, (void)textured, (void)values;
