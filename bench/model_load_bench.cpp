@@ -385,8 +385,10 @@ double MiB(double kib) { return kib / 1024.0; }
 
 // Threads LoadModelFile takes with modelLoadThreads set to `threads`.
 int ThreadsUsed(int threads) {
-    if (threads <= 0) threads = int(std::thread::hardware_concurrency());
-    return std::clamp(threads, 1, int(MaxLoadThreads));
+    modelLoadThreads = threads;
+    int used = ChooseLoadThreads();
+    modelLoadThreads = 0;
+    return used;
 }
 
 struct FileResult {

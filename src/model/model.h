@@ -64,6 +64,10 @@ extern int64_t modelLoadChunkBytes;
 constexpr int32_t MaxLoadThreads = 16;
 constexpr int64_t ParallelLoadBytes = int64_t(1) << 20;
 
+// Threads a load of a large file takes, as modelLoadThreads and the
+// processors this process may run on decide.
+int32_t ChooseLoadThreads();
+
 // Opens the model file for a load; false when it cannot be opened.
 bool OpenModelStream(ModelStream* stream, const char* path);
 void CloseModelStream(ModelStream* stream);

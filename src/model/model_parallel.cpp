@@ -24,6 +24,10 @@
 #include <mutex>
 #include <thread>
 
+#ifdef __linux__
+#include <sched.h>
+#endif
+
 #include "model/model_read.h"
 #include "model/scan.h"
 
@@ -293,16 +297,24 @@ void RunVertexWorker(VertexLoad* load, VertexWorkspace* work) {
     }
 }
 
-int LoadThreadCount() {
-    int threads = modelLoadThreads > 0 ? int(modelLoadThreads) : int(std::thread::hardware_concurrency());
-    return std::clamp(threads, 1, int(MaxLoadThreads));
-}
-
 }  // namespace
+
+int32_t ChooseLoadThreads() {
+    int threads = modelLoadThreads;
+    if (threads <= 0) {
+        threads = int(std::thread::hardware_concurrency());
+#ifdef __linux__
+        // The processors this process may run on, where fewer are allowed.
+        cpu_set_t allowed;
+        if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) threads = CPU_COUNT(&allowed);
+#endif
+    }
+    return int32_t(std::clamp(threads, 1, int(MaxLoadThreads)));
+}
 
 bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex* vertices,
                                int64_t needed, bool textured) {
-    int threads = LoadThreadCount();
+    int threads = ChooseLoadThreads();
     if (threads < 2 || needed <= 0) return false;
     const int64_t base = stream->offset - int64_t(stream->end - stream->begin);
     const int64_t size = RegularFileSize(stream->file);
