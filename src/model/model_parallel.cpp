@@ -314,20 +314,21 @@ int32_t ChooseLoadThreads() {
 
 bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex* vertices,
                                int64_t needed, bool textured) {
-    int threads = ChooseLoadThreads();
-    if (threads < 2 || needed <= 0) return false;
+    if (needed <= 0 || modelLoadThreads == 1) return false;
     const int64_t base = stream->offset - int64_t(stream->end - stream->begin);
     const int64_t size = RegularFileSize(stream->file);
     const int64_t bytes = size - base;
-    const int64_t largestChunk = int64_t(ReadBlockSize - MaxLineSlack - 1);
     int64_t chunkBytes = modelLoadChunkBytes;
+    if (size < 0 || (chunkBytes <= 0 && bytes < ParallelLoadBytes)) return false;
+    int threads = ChooseLoadThreads();
+    if (threads < 2) return false;
+    const int64_t largestChunk = int64_t(ReadBlockSize - MaxLineSlack - 1);
     if (chunkBytes <= 0) {
-        if (size < 0 || bytes < ParallelLoadBytes) return false;
         // A few chunks per thread, for threads that the machine runs slower.
         chunkBytes = std::clamp(bytes / (4 * threads), int64_t(1) << 16, largestChunk);
     }
     chunkBytes = std::min(chunkBytes, largestChunk);
-    if (size < 0 || bytes <= chunkBytes) return false;
+    if (bytes <= chunkBytes) return false;
     threads = int(std::min<int64_t>(threads, (bytes + chunkBytes - 1) / chunkBytes));
 
     VertexLoad load;
