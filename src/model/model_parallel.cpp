@@ -6,9 +6,11 @@
 // their own. What a line gives depends on earlier lines in two ways, both
 // settled in file order:
 //  - Which vertex it fills: the number of data lines before it. A thread
-//    counts the data lines of its chunk first, then waits for the count of
-//    the chunk before (a short wait, counting is quick), and scans its lines
-//    straight into the store.
+//    counts the data lines of its chunk first, then waits for the counts of
+//    the chunks before, and scans its lines straight into the store. Counting
+//    is quick, so the wait is short, unless the thread of an earlier chunk
+//    is not running (a busy machine): after waiting about as long as a count
+//    takes, the waiting thread counts that chunk itself.
 //  - The fields a partial match leaves out: they keep the values of the
 //    latest earlier line that gave them. A chunk scans with holding values of
 //    its own and notes, for each field, the first of its vertices that the
@@ -18,6 +20,7 @@
 // line repeats; the calling thread finishes that, and the line buffer.
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +57,12 @@ struct ChunkResult {
     bool isDone;
 };
 
+// A chunk's place among the data lines: its first vertex and its lines.
+struct ChunkCount {
+    int64_t firstVertex;
+    int64_t lineCount;
+};
+
 // Vertices that take fields from the holding values of the chunks before.
 struct FieldFill {
     int64_t firstVertex;
@@ -73,11 +82,14 @@ struct VertexLoad {
     bool textured;
     int fields;
 
+    std::chrono::microseconds countTime;  // about what counting a chunk takes
+
     std::mutex lock;
     std::condition_variable changed;
     int64_t nextChunk = 0;      // the next chunk to take
     int64_t countedChunks = 0;  // chunks whose data lines are counted, in file order
     int64_t linesBefore = 0;    // data lines in those chunks
+    ChunkCount counts[PendingChunks] = {};  // of chunk c at c % PendingChunks, until it is settled
     bool isEnded = false;       // the counted chunks reach the end of the file or the needed vertices
     int64_t settledChunks = 0;  // chunks whose fields are settled, in file order
     float hold[MaxFields] = {0, 0, 0, 0, 0};  // holding values after the settled chunks
@@ -93,12 +105,25 @@ struct LineSpan {
 // bytes of a chunk, as lines are usually longer); more are found again.
 constexpr size_t MaxLineSpans = size_t(1) << 15;
 
-// What a thread works in: its read block, the data lines of its chunk, and a
-// line longer than the block.
+// What a thread works in: its read block, the data lines of its chunk, a
+// line longer than the block, and a block for counting an earlier chunk
+// (made when first needed).
 struct VertexWorkspace {
     char* block;
     LineSpan* spans;
     ModelLine longLine;
+    char* countBlock;
+};
+
+// A chunk as read into a block.
+struct ChunkText {
+    const char* block;
+    int64_t from;       // file offset of the block's first byte
+    size_t got, want;   // bytes read, and asked for
+    const char* first;  // the first line that begins in the chunk
+    const char* limit;  // the chunk's lines begin before this
+    const char* end;    // the end of what was read
+    bool endsFile;      // no line begins past the chunk
 };
 
 void StoreVertex(ModelVertex* vertex, const float* hold, bool textured) {
@@ -192,53 +217,108 @@ void SettleChunks(VertexLoad* load, int64_t chunk, const ChunkResult& result) {
                 SetField(&load->vertices[fills[i].firstVertex + k], f, fills[i].value[f]);
 }
 
-// Reads chunk `chunk`: the lines that begin in [start, start + chunkBytes).
-void LoadChunk(VertexLoad* load, int64_t chunk, VertexWorkspace* work) {
-    char* const block = work->block;
+// Reads chunk `chunk` (the lines that begin in [start, start + chunkBytes))
+// into `block`.
+ChunkText ReadChunk(const VertexLoad* load, int64_t chunk, char* block) {
+    ChunkText text;
     const int64_t start = load->base + chunk * load->chunkBytes;
     // From the byte before, which tells whether a line begins at `start`.
-    const int64_t from = chunk > 0 ? start - 1 : start;
-    const size_t chunkEnd = size_t(start - from) + size_t(load->chunkBytes);
-    const size_t want = chunkEnd + load->lineSlack;
-    const size_t got = ReadFileAt(load->file, from, block, want);
-    const char* const end = block + got;
-    const char* const limit = block + std::min(got, chunkEnd);  // our lines begin before this
-    const bool endsFile = got <= chunkEnd;
-
-    const char* first = block + (start - from);
+    text.from = chunk > 0 ? start - 1 : start;
+    const size_t chunkEnd = size_t(start - text.from) + size_t(load->chunkBytes);
+    text.want = chunkEnd + load->lineSlack;
+    text.got = ReadFileAt(load->file, text.from, block, text.want);
+    text.block = block;
+    text.end = block + text.got;
+    text.limit = block + std::min(text.got, chunkEnd);
+    text.endsFile = text.got <= chunkEnd;
+    text.first = block + (start - text.from);
     if (chunk > 0) {
-        const void* lf = std::memchr(block, '\n', size_t(limit - block));
-        first = lf ? static_cast<const char*>(lf) + 1 : limit;
+        const void* lf = std::memchr(block, '\n', size_t(text.limit - block));
+        text.first = lf ? static_cast<const char*>(lf) + 1 : text.limit;
     }
-    // Count the data lines, noting where they lie for the scan below.
+    return text;
+}
+
+// Counts the chunk's data lines, noting up to `capacity` of them in `spans`;
+// `rest` is set to where the lines past those noted begin.
+int64_t CountDataLines(const ChunkText& text, LineSpan* spans, size_t capacity, size_t* spanCount,
+                       const char** rest) {
     int64_t lineCount = 0;
-    size_t spanCount = 0;
-    const char* rest = first;  // where the lines past those noted begin
-    for (const char* p = first; p < limit;) {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-        const char* lineEnd = lf ? lf + 1 : end;
-        if (IsDataLine(p, end)) {
-            if (spanCount < load->spanCapacity) {
-                work->spans[spanCount++] = {uint32_t(p - block), uint32_t(lineEnd - block)};
-                rest = lineEnd;
+    *spanCount = 0;
+    *rest = text.first;
+    for (const char* p = text.first; p < text.limit;) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(text.end - p)));
+        const char* lineEnd = lf ? lf + 1 : text.end;
+        if (IsDataLine(p, text.end)) {
+            if (*spanCount < capacity) {
+                spans[(*spanCount)++] = {uint32_t(p - text.block), uint32_t(lineEnd - text.block)};
+                *rest = lineEnd;
             }
             ++lineCount;
         }
         if (!lf) break;
         p = lineEnd;
     }
+    return lineCount;
+}
 
-    int64_t firstVertex;
-    {
-        std::unique_lock<std::mutex> hold(load->lock);
-        load->changed.wait(hold, [&] { return load->countedChunks == chunk; });
-        if (load->isEnded) lineCount = 0;  // taken before the end was known
-        firstVertex = load->linesBefore;
-        load->linesBefore += lineCount;
-        if (endsFile || load->linesBefore >= load->needed) load->isEnded = true;
-        ++load->countedChunks;
+// Gives the next chunk in file order (the lock held) its first vertex.
+void PublishCount(VertexLoad* load, int64_t chunk, int64_t lineCount, bool endsFile) {
+    if (load->isEnded) lineCount = 0;  // taken before the end was known
+    load->counts[chunk % PendingChunks] = {load->linesBefore, lineCount};
+    load->linesBefore += lineCount;
+    if (endsFile || load->linesBefore >= load->needed) load->isEnded = true;
+    ++load->countedChunks;
+}
+
+// Settles the count of `chunk` once the chunks before it are counted, and
+// returns it. When the thread of an earlier chunk is slow to count it, counts
+// that chunk here; the first count given stands (all read the same bytes).
+ChunkCount SettleCount(VertexLoad* load, int64_t chunk, int64_t lineCount, bool endsFile,
+                       VertexWorkspace* work) {
+    std::unique_lock<std::mutex> hold(load->lock);
+    while (load->countedChunks < chunk) {
+        const int64_t waitingFor = load->countedChunks;
+        if (load->changed.wait_for(hold, load->countTime,
+                                   [&] { return load->countedChunks != waitingFor; }))
+            continue;
+        if (!work->countBlock)
+            work->countBlock = static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
+        if (!work->countBlock) {
+            load->changed.wait(hold, [&] { return load->countedChunks != waitingFor; });
+            continue;
+        }
+        hold.unlock();
+        const ChunkText text = ReadChunk(load, waitingFor, work->countBlock);
+        size_t noted;
+        const char* rest;
+        const int64_t count = CountDataLines(text, nullptr, 0, &noted, &rest);
+        hold.lock();
+        if (load->countedChunks == waitingFor) {
+            PublishCount(load, waitingFor, count, text.endsFile);
+            load->changed.notify_all();
+        }
     }
+    if (load->countedChunks == chunk) PublishCount(load, chunk, lineCount, endsFile);
+    const ChunkCount counted = load->counts[chunk % PendingChunks];
+    hold.unlock();
     load->changed.notify_all();
+    return counted;
+}
+
+// Reads chunk `chunk` into the store.
+void LoadChunk(VertexLoad* load, int64_t chunk, VertexWorkspace* work) {
+    char* const block = work->block;
+    const ChunkText text = ReadChunk(load, chunk, block);
+    const int64_t from = text.from;
+    const size_t got = text.got, want = text.want;
+    const char* const end = text.end;
+    size_t spanCount;
+    const char* rest;  // where the lines past those noted begin
+    const int64_t ownCount = CountDataLines(text, work->spans, load->spanCapacity, &spanCount, &rest);
+    const ChunkCount counted = SettleCount(load, chunk, ownCount, text.endsFile, work);
+    const int64_t firstVertex = counted.firstVertex;
+    const int64_t lineCount = counted.lineCount;
 
     ChunkResult result = {};
     result.firstVertex = firstVertex;
@@ -248,17 +328,17 @@ void LoadChunk(VertexLoad* load, int64_t chunk, VertexWorkspace* work) {
     float hold[MaxFields] = {0, 0, 0, 0, 0};
     // Scans the data line [p, lineEnd) into the next vertex.
     auto take = [&](const char* p, const char* lineEnd) __attribute__((always_inline)) {
-        const char* text = p;
+        const char* line = p;
         size_t length = size_t(lineEnd - p);
         bool isPadded = true;  // the block has room past its end
         if (lineEnd == end && got == want && lineEnd[-1] != '\n') {
             // The line goes on past what was read.
             ReadLongLine(load->file, from + (p - block), p, length, &work->longLine);
-            text = work->longLine.text;
+            line = work->longLine.text;
             length = work->longLine.length;
             isPadded = false;
         }
-        int gives = ScanVertexFields(text, length, load->textured, isPadded, hold);
+        int gives = ScanVertexFields(line, length, load->textured, isPadded, hold);
         for (; given < gives; ++given) result.givenFrom[given] = vertex - firstVertex;
         StoreVertex(load->vertices + vertex, hold, load->textured);
         result.lastLineOffset = from + (p - block);
@@ -266,7 +346,7 @@ void LoadChunk(VertexLoad* load, int64_t chunk, VertexWorkspace* work) {
     };
     for (size_t k = 0; k < spanCount && vertex < stop; ++k)
         take(block + work->spans[k].begin, block + work->spans[k].end);
-    for (const char* p = rest; vertex < stop;) {
+    for (const char* p = rest; vertex < stop && p < end;) {
         const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
         const char* lineEnd = lf ? lf + 1 : end;
         if (IsDataLine(p, end)) take(p, lineEnd);
@@ -337,6 +417,8 @@ bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex
     load.chunkBytes = chunkBytes;
     load.lineSlack = std::min(MaxLineSlack, size_t(chunkBytes));
     load.spanCapacity = std::min(MaxLineSpans, size_t(chunkBytes) / 16);
+    // Counting takes well under a microsecond for each 4 KiB.
+    load.countTime = std::chrono::microseconds(chunkBytes / 4096);
     load.vertices = vertices;
     load.needed = needed;
     load.textured = textured;
@@ -369,6 +451,7 @@ bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex
         if (work.block != stream->block) std::free(work.block);
         std::free(work.spans);
         std::free(work.longLine.text);
+        std::free(work.countBlock);
     }
     if (ready == 0) return false;  // nothing read: the serial load goes on
 
