@@ -29,6 +29,7 @@
 
 #ifdef __linux__
 #include <sched.h>
+#include <sys/mman.h>
 #endif
 
 #include "model/model_read.h"
@@ -362,7 +363,33 @@ void LoadChunk(VertexLoad* load, int64_t chunk, VertexWorkspace* work) {
     SettleChunks(load, chunk, result);
 }
 
-void RunVertexWorker(VertexLoad* load, VertexWorkspace* work) {
+// Has the kernel clear and map share `share` of `shares` of the store before
+// its lines are read, leaving its contents as they are. The threads then
+// clear their pages at once, where they would otherwise meet in one large
+// page (the vertices of neighbouring chunks lie side by side), one clearing
+// it while the other waits, or both clearing it.
+void PopulateStoreShare(const VertexLoad* load, int share, int shares) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    const uintptr_t page = 4096, largePage = uintptr_t(2) << 20;
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(load->vertices);
+    const uintptr_t end = begin + uintptr_t(load->needed) * sizeof(ModelVertex);
+    auto boundary = [&](int k) {
+        if (k <= 0) return begin;
+        if (k >= shares) return end;
+        uintptr_t at = begin + (end - begin) / uintptr_t(shares) * uintptr_t(k);
+        return std::min(end, (at + largePage - 1) & ~(largePage - 1));
+    };
+    const uintptr_t from = (boundary(share) + page - 1) & ~(page - 1);
+    const uintptr_t to = boundary(share + 1) & ~(page - 1);
+    // Only advice: where the kernel cannot, the pages are mapped when written.
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+    (void)load, (void)share, (void)shares;
+#endif
+}
+
+void RunVertexWorker(VertexLoad* load, VertexWorkspace* work, int share, int shares) {
+    PopulateStoreShare(load, share, shares);
     for (;;) {
         int64_t chunk;
         {
@@ -439,12 +466,12 @@ bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex
     if (ready > 0) {
         for (; started < ready; ++started) {
             try {
-                helpers[started] = std::thread(RunVertexWorker, &load, &workspaces[started]);
+                helpers[started] = std::thread(RunVertexWorker, &load, &workspaces[started], started, ready);
             } catch (...) {  // no thread, or no memory for one: fewer threads
                 break;
             }
         }
-        RunVertexWorker(&load, &workspaces[0]);
+        RunVertexWorker(&load, &workspaces[0], 0, ready);
         for (int i = 1; i < started; ++i) helpers[i].join();
     }
     for (VertexWorkspace& work : workspaces) {
