@@ -1,19 +1,29 @@
 // Load-time benchmark for the model loader.
 //
-// Writes a large model file, then loads it with LoadModelFile and with a
-// straightforward fgets + sscanf loader, each load in its own child process so
-// that its peak memory can be read from /proc. Prints the figures; the only
-// failure is a difference between the two stores (a correctness problem, not
-// a timing one).
+// For two kinds of large model file, short numbers (the mixed forms that
+// exporters and hand edits write) and six-decimal numbers (every number
+// "%.6f", positions up to +-1000), it writes the file, then loads it with
+// LoadModelFile as the viewer does (on all cores), with LoadModelFile kept to
+// the calling thread (the serial path) and with a straightforward fgets +
+// sscanf loader, each load in a child process so that its peak memory can be
+// read from /proc; and it runs `polyview-tool dump --summary` on the file as
+// a whole process. Then it times small files (1,000 and 100,000 triangles)
+// with LoadModelFile against its serial path. Prints the figures; the only
+// failure is a difference between the stores (a correctness problem, not a
+// timing one).
 //
-//   model_load_bench [--count N] [--dir DIR] [--mode 0|1] [--runs R] [--keep]
-//   model_load_bench --file PATH [--runs R]
+//   model_load_bench [--count N] [--dir DIR] [--mode 0|1] [--runs R] [--threads T]
+//                    [--tool PATH] [--keep]
+//   model_load_bench --file PATH [--runs R] [--threads T] [--tool PATH]
 //
-// Defaults: 1,000,000 triangles, mode 1, 3 runs per loader, file under
-// $TMPDIR (or /tmp), removed afterwards unless --keep is given. --file loads
-// an existing model instead (left in place), for comparing builds on one file.
+// Defaults: 1,000,000 triangles, mode 1, 3 runs per loader, threads as the
+// viewer takes them, the files under $TMPDIR (or /tmp), removed afterwards
+// unless --keep is given. --file measures an existing model instead (left in
+// place), for comparing builds on one file. --tool names the polyview-tool to
+// run (default: the one built beside this benchmark).
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -29,6 +39,8 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "bench_random.h"
 #include "model/model.h"
@@ -68,8 +80,17 @@ double TexCoord(Rng& rng) {
     return rng.Unit();
 }
 
+enum class NumberStyle { Short, SixDecimals };
+
+// Appends one number in the given style: the mixed forms of PutNumber, or
+// six decimals always.
+char* PutStyledNumber(char* p, Rng& rng, double value, NumberStyle style) {
+    if (style == NumberStyle::SixDecimals) return p + std::sprintf(p, "%.6f", value);
+    return PutNumber(p, rng, value);
+}
+
 // Streams the file to disk; nothing but one line is held in memory.
-bool WriteModelFile(const std::string& path, long count, int mode) {
+bool WriteModelFile(const std::string& path, long count, int mode, NumberStyle style) {
     FILE* f = std::fopen(path.c_str(), "w");
     if (!f) {
         std::fprintf(stderr, "cannot create %s: %s\n", path.c_str(), std::strerror(errno));
@@ -91,13 +112,15 @@ bool WriteModelFile(const std::string& path, long count, int mode) {
             for (int i = 0; i < 3; ++i) {
                 *p++ = ' ';
                 if (rng.Below(50) == 0) *p++ = ' ';  // aligned columns now and then
-                p = PutNumber(p, rng, Position(rng));
+                double position = style == NumberStyle::SixDecimals ? rng.Unit() * 2000.0 - 1000.0
+                                                                    : Position(rng);
+                p = PutStyledNumber(p, rng, position, style);
             }
             if (mode == 1) {
                 p += std::sprintf(p, " >> TKoord ");
-                p = PutNumber(p, rng, TexCoord(rng));
+                p = PutStyledNumber(p, rng, TexCoord(rng), style);
                 *p++ = ' ';
-                p = PutNumber(p, rng, TexCoord(rng));
+                p = PutStyledNumber(p, rng, TexCoord(rng), style);
             }
             *p++ = '\n';
             std::fwrite(line, 1, size_t(p - line), f);
@@ -213,6 +236,11 @@ double ProcessCpuMs() {
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
+double NowMs() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 bool ResetHighWaterMark() {
     int fd = open("/proc/self/clear_refs", O_WRONLY);
     if (fd < 0) return false;
@@ -221,18 +249,20 @@ bool ResetHighWaterMark() {
     return ok;
 }
 
-enum class Loader { Ours, Literal };
+enum class Loader { Ours, Serial, Literal };
+const char* const LoaderNames[] = {"ours", "serial", "literal"};
 
-[[noreturn]] void RunChild(Loader loader, const char* path, int fd) {
+[[noreturn]] void RunChild(Loader loader, int threads, const char* path, int fd) {
     Report report{};
+    modelLoadThreads = loader == Loader::Serial ? 1 : threads;
     report.hwmReset = ResetHighWaterMark() ? 1 : 0;
     int64_t baseline = StatusKiB("VmRSS");
     // Without a reset the inherited mark may sit above the baseline; the
     // growth is then an upper bound.
     double cpuStart = ProcessCpuMs();
-    auto start = std::chrono::steady_clock::now();
+    double start = NowMs();
     const ModelTriangle* triangles;
-    if (loader == Loader::Ours) {
+    if (loader != Loader::Literal) {
         LoadModelFile(path);
         triangles = ModelStore.triangles;
         report.count = ModelStore.triangleCount;
@@ -243,8 +273,7 @@ enum class Loader { Ours, Literal };
         report.count = model.count;
         report.mode = model.mode;
     }
-    auto stop = std::chrono::steady_clock::now();
-    report.ms = std::chrono::duration<double, std::milli>(stop - start).count();
+    report.ms = NowMs() - start;
     report.cpuMs = ProcessCpuMs() - cpuStart;
     report.peakGrowthKiB = StatusKiB("VmHWM") - baseline;
     report.hash = HashStore(triangles, report.count, report.mode);
@@ -252,7 +281,7 @@ enum class Loader { Ours, Literal };
     _exit(ok ? 0 : 1);
 }
 
-bool Measure(Loader loader, const char* path, Report* out) {
+bool Measure(Loader loader, int threads, const char* path, Report* out) {
     int fds[2];
     if (pipe(fds) != 0) {
         std::perror("pipe");
@@ -269,7 +298,7 @@ bool Measure(Loader loader, const char* path, Report* out) {
     }
     if (pid == 0) {
         close(fds[0]);
-        RunChild(loader, path, fds[1]);
+        RunChild(loader, threads, path, fds[1]);
     }
     close(fds[1]);
     size_t got = 0;
@@ -284,8 +313,44 @@ bool Measure(Loader loader, const char* path, Report* out) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     if (got != sizeof *out || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s loader child failed (status %d)\n",
-                     loader == Loader::Ours ? "our" : "literal", status);
+        std::fprintf(stderr, "%s loader child failed (status %d)\n", LoaderNames[int(loader)], status);
+        return false;
+    }
+    return true;
+}
+
+// `polyview-tool dump --summary PATH` as a whole process: start, load,
+// summary, exit. Its output goes to /dev/null.
+struct ToolReport {
+    double ms;
+    double cpuMs;
+    int64_t maxRssKiB;
+};
+
+bool MeasureTool(const char* tool, const char* path, ToolReport* out) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    double start = NowMs();
+    pid_t pid = fork();
+    if (pid < 0) {
+        std::perror("fork");
+        return false;
+    }
+    if (pid == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) dup2(null, STDOUT_FILENO);
+        execl(tool, tool, "dump", "--summary", path, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {}
+    out->ms = NowMs() - start;
+    out->cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                 double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    out->maxRssKiB = usage.ru_maxrss;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s dump --summary %s failed (status %d)\n", tool, path, status);
         return false;
     }
     return true;
@@ -318,10 +383,117 @@ void Add(Summary& s, const Report& r, int run) {
 
 double MiB(double kib) { return kib / 1024.0; }
 
+// Threads LoadModelFile takes with modelLoadThreads set to `threads`.
+int ThreadsUsed(int threads) {
+    modelLoadThreads = threads;
+    int used = ChooseLoadThreads();
+    modelLoadThreads = 0;
+    return used;
+}
+
+struct FileResult {
+    const char* kind;
+    bool measured = false;
+    bool identical = false;
+    bool withinBound = false;
+    double oursMs = 0, serialMs = 0, literalMs = 0, toolMs = 0;  // best of the runs; tool 0: not run
+    double oursMiB = 0, boundMiB = 0;
+};
+
+// Loads one file with every loader, `runs` times, alternating them so that
+// all see the same cache state, and prints the figures.
+FileResult MeasureFile(const char* kind, const std::string& path, int runs, int threads,
+                       const char* tool) {
+    FileResult result;
+    result.kind = kind;
+    Summary ours, serial, literal;
+    ToolReport bestTool{};
+    for (int run = 0; run < runs; ++run) {
+        Report r[3];
+        for (Loader loader : {Loader::Ours, Loader::Serial, Loader::Literal})
+            if (!Measure(loader, threads, path.c_str(), &r[int(loader)])) return result;
+        Add(ours, r[0], run);
+        Add(serial, r[1], run);
+        Add(literal, r[2], run);
+        std::printf("run %d: ours %7.1f ms (cpu %7.1f)  serial %7.1f ms (cpu %7.1f)  literal %7.1f ms (cpu %7.1f)",
+                    run + 1, r[0].ms, r[0].cpuMs, r[1].ms, r[1].cpuMs, r[2].ms, r[2].cpuMs);
+        ToolReport t{};
+        if (tool && MeasureTool(tool, path.c_str(), &t)) {
+            std::printf("  dump --summary %7.1f ms (cpu %7.1f)", t.ms, t.cpuMs);
+            if (run == 0 || t.ms < bestTool.ms) bestTool = t;
+        } else {
+            tool = nullptr;
+        }
+        std::printf("\n");
+    }
+    result.measured = true;
+    const int used = ThreadsUsed(threads);
+    const double storeMiB = double(ours.first.count) * sizeof(ModelTriangle) / 1048576.0;
+    result.oursMs = ours.bestMs;
+    result.serialMs = serial.bestMs;
+    result.literalMs = literal.bestMs;
+    result.toolMs = tool ? bestTool.ms : 0;
+    result.oursMiB = MiB(double(ours.peakGrowthKiB));
+    result.boundMiB = storeMiB + 16.0 + 2.0 * used;
+    result.withinBound = result.oursMiB <= result.boundMiB;
+    result.identical = ours.consistent && serial.consistent && literal.consistent &&
+                       ours.first.hash == literal.first.hash && serial.first.hash == literal.first.hash &&
+                       ours.first.count == literal.first.count && serial.first.count == literal.first.count &&
+                       ours.first.mode == literal.first.mode && serial.first.mode == literal.first.mode;
+    std::printf("  ours (LoadModelFile, %d threads): %8.1f ms  cpu %7.1f ms  peak +%.1f MiB%s\n", used,
+                ours.bestMs, ours.bestCpuMs, result.oursMiB, ours.hwmReset ? "" : " (upper bound)");
+    std::printf("  serial path (1 thread):         %8.1f ms  cpu %7.1f ms  peak +%.1f MiB\n", serial.bestMs,
+                serial.bestCpuMs, MiB(double(serial.peakGrowthKiB)));
+    std::printf("  literal (fgets + sscanf):       %8.1f ms  cpu %7.1f ms  peak +%.1f MiB\n", literal.bestMs,
+                literal.bestCpuMs, MiB(double(literal.peakGrowthKiB)));
+    if (tool)
+        std::printf("  dump --summary (whole process): %8.1f ms  cpu %7.1f ms  max rss %.1f MiB\n",
+                    bestTool.ms, bestTool.cpuMs, MiB(double(bestTool.maxRssKiB)));
+    std::printf("  literal / ours:   %6.2fx  (cpu time %.2fx)   serial / ours: %.2fx\n",
+                literal.bestMs / ours.bestMs, literal.bestCpuMs / ours.bestCpuMs, serial.bestMs / ours.bestMs);
+    if (tool) std::printf("  literal / dump --summary: %6.2fx\n", literal.bestMs / bestTool.ms);
+    std::printf("  peak growth of ours %.1f MiB; bound: store %.1f + 16 + 2 x %d threads = %.1f MiB: %s\n",
+                result.oursMiB, storeMiB, used, result.boundMiB, result.withinBound ? "within" : "ABOVE");
+    std::printf("  stores identical: %s (count %d, mode %d, hash %016" PRIx64 ")\n",
+                result.identical ? "yes" : "NO", ours.first.count, ours.first.mode, ours.first.hash);
+    if (!result.identical)
+        std::printf("  serial hash %016" PRIx64 ", literal count %d mode %d hash %016" PRIx64 "\n",
+                    serial.first.hash, literal.first.count, literal.first.mode, literal.first.hash);
+    return result;
+}
+
+// Small files: LoadModelFile as the viewer runs it against its serial path,
+// alternating, in this process. Prints medians and bests.
+void MeasureSmallFile(const std::string& dir, long count, int mode, int threads) {
+    std::string path = dir + "/small-" + std::to_string(count) + ".m";
+    if (!WriteModelFile(path, count, mode, NumberStyle::Short)) return;
+    const int loads = count <= 10000 ? 301 : 21;
+    std::vector<double> ours, serial;
+    for (int i = 0; i < loads; ++i) {
+        // Each first in turn, so that neither always finds the other's traces.
+        for (int pass = 0; pass < 2; ++pass) {
+            bool isOurs = (pass + i) % 2 == 0;
+            modelLoadThreads = isOurs ? threads : 1;
+            double start = NowMs();
+            LoadModelFile(path.c_str());
+            (isOurs ? ours : serial).push_back(NowMs() - start);
+        }
+    }
+    modelLoadThreads = 0;
+    ReleaseModelStore();
+    std::remove(path.c_str());
+    std::sort(ours.begin(), ours.end());
+    std::sort(serial.begin(), serial.end());
+    double oursMedian = ours[ours.size() / 2], serialMedian = serial[serial.size() / 2];
+    std::printf("  %7ld triangles: ours %8.3f ms (best %8.3f)  serial path %8.3f ms (best %8.3f)  "
+                "ours / serial %.2f (median of %d loads)\n",
+                count, oursMedian, ours[0], serialMedian, serial[0], oursMedian / serialMedian, loads);
+}
+
 int Usage(const char* argv0) {
     std::fprintf(stderr,
-                 "usage: %s [--count N] [--dir DIR] [--mode 0|1] [--runs R] [--keep]\n"
-                 "       %s --file PATH [--runs R]\n",
+                 "usage: %s [--count N] [--dir DIR] [--mode 0|1] [--runs R] [--threads T] [--tool PATH] [--keep]\n"
+                 "       %s --file PATH [--runs R] [--threads T] [--tool PATH]\n",
                  argv0, argv0);
     return 2;
 }
@@ -332,8 +504,14 @@ int main(int argc, char** argv) {
     long count = 1000000;
     int mode = 1;
     int runs = 3;
+    int threads = 0;
     bool keep = false;
     const char* existing = nullptr;
+#ifdef POLYVIEW_TOOL
+    std::string tool = POLYVIEW_TOOL;
+#else
+    std::string tool;
+#endif
     const char* tmp = std::getenv("TMPDIR");
     std::string dir = tmp && *tmp ? tmp : "/tmp";
     for (int i = 1; i < argc; ++i) {
@@ -343,98 +521,72 @@ int main(int argc, char** argv) {
         else if (arg == "--dir" && hasValue) dir = argv[++i];
         else if (arg == "--mode" && hasValue) mode = std::atoi(argv[++i]);
         else if (arg == "--runs" && hasValue) runs = std::atoi(argv[++i]);
+        else if (arg == "--threads" && hasValue) threads = std::atoi(argv[++i]);
+        else if (arg == "--tool" && hasValue) tool = argv[++i];
         else if (arg == "--file" && hasValue) existing = argv[++i];
         else if (arg == "--keep") keep = true;
         else return Usage(argv[0]);
     }
-    if (count <= 0 || count > MaxTriangleCount || (mode != 0 && mode != 1) || runs < 1)
+    if (count <= 0 || count > MaxTriangleCount || (mode != 0 && mode != 1) || runs < 1 || threads < 0)
         return Usage(argv[0]);
+    const char* toolPath = !tool.empty() && access(tool.c_str(), X_OK) == 0 ? tool.c_str() : nullptr;
+    if (!toolPath) std::printf("no polyview-tool to run: dump --summary is left out\n");
+    std::printf("threads: %d (of %u on this machine)\n", ThreadsUsed(threads),
+                std::thread::hardware_concurrency());
 
-    std::string workDir, path;
-    bool written = true;
-    double genMs = 0;
+    std::vector<FileResult> results;
     if (existing) {
-        path = existing;
-        keep = true;
+        std::printf("\n== %s\n", existing);
+        results.push_back(MeasureFile("given file", existing, runs, threads, toolPath));
     } else {
-        workDir = dir + "/polyview-bench-XXXXXX";
+        std::string workDir = dir + "/polyview-bench-XXXXXX";
         if (!mkdtemp(&workDir[0])) {
-            std::fprintf(stderr, "cannot create a directory under %s: %s\n", dir.c_str(),
-                         std::strerror(errno));
+            std::fprintf(stderr, "cannot create a directory under %s: %s\n", dir.c_str(), std::strerror(errno));
             return 1;
         }
-        path = workDir + "/bench.m";
-        auto genStart = std::chrono::steady_clock::now();
-        written = WriteModelFile(path, count, mode);
-        genMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                          genStart).count();
-    }
-
-    int result = 1;
-    Summary ours, literal;
-    bool measured = written;
-    struct stat st{};
-    if (written && stat(path.c_str(), &st) != 0) measured = false;
-    if (measured) {
-        std::printf("model file:        %s\n", path.c_str());
-        if (existing)
-            std::printf("file size:         %lld bytes (%.1f MiB)\n", (long long)st.st_size,
-                        st.st_size / 1048576.0);
-        else
-            std::printf("file size:         %lld bytes (%.1f MiB), %ld triangles, mode %d"
-                        " (written in %.0f ms)\n",
-                        (long long)st.st_size, st.st_size / 1048576.0, count, mode, genMs);
-        // Alternate the loaders so that both see the same cache state.
-        for (int run = 0; run < runs && measured; ++run) {
-            Report r;
-            if (!(measured = Measure(Loader::Ours, path.c_str(), &r))) break;
-            Add(ours, r, run);
-            std::printf("run %d: ours    %9.1f ms (cpu %7.1f ms)  peak +%.1f MiB\n", run + 1,
-                        r.ms, r.cpuMs, MiB(double(r.peakGrowthKiB)));
-            if (!(measured = Measure(Loader::Literal, path.c_str(), &r))) break;
-            Add(literal, r, run);
-            std::printf("run %d: literal %9.1f ms (cpu %7.1f ms)  peak +%.1f MiB\n", run + 1,
-                        r.ms, r.cpuMs, MiB(double(r.peakGrowthKiB)));
+        const struct {
+            const char* kind;
+            const char* name;
+            NumberStyle style;
+        } kinds[] = {{"short numbers", "short.m", NumberStyle::Short},
+                     {"six decimals", "six-decimals.m", NumberStyle::SixDecimals}};
+        for (const auto& kind : kinds) {
+            std::string path = workDir + "/" + kind.name;
+            double start = NowMs();
+            if (!WriteModelFile(path, count, mode, kind.style)) return 1;
+            struct stat st{};
+            stat(path.c_str(), &st);
+            std::printf("\n== %s: %s, %.1f MiB, %ld triangles, mode %d (written in %.0f ms)\n", kind.kind,
+                        path.c_str(), st.st_size / 1048576.0, count, mode, NowMs() - start);
+            results.push_back(MeasureFile(kind.kind, path, runs, threads, toolPath));
+            if (keep) std::printf("kept %s\n", path.c_str());
+            else std::remove(path.c_str());
         }
-    }
-    if (measured) {
-        count = ours.first.count;
-        double storeMiB = double(count) * sizeof(ModelTriangle) / 1048576.0;
-        double oursMiB = MiB(double(ours.peakGrowthKiB));
-        double literalMiB = MiB(double(literal.peakGrowthKiB));
-        bool withinBound = oursMiB <= storeMiB + 16.0;
-        bool identical = ours.consistent && literal.consistent &&
-                         ours.first.hash == literal.first.hash &&
-                         ours.first.count == literal.first.count &&
-                         ours.first.mode == literal.first.mode;
-        std::printf("\n");
-        std::printf("ours (LoadModelFile): %10.1f ms (best of %d)\n", ours.bestMs, runs);
-        std::printf("literal (fgets+sscanf): %8.1f ms (best of %d)\n", literal.bestMs, runs);
-        std::printf("ratio literal/ours:   %10.2fx (cpu time: %.1f / %.1f ms = %.2fx)\n",
-                    literal.bestMs / ours.bestMs, literal.bestCpuMs, ours.bestCpuMs,
-                    literal.bestCpuMs / ours.bestCpuMs);
-        std::printf("store size:           %10.1f MiB (%ld x %zu bytes)\n", storeMiB, count,
-                    sizeof(ModelTriangle));
-        std::printf("peak growth ours:     %10.1f MiB%s\n", oursMiB,
-                    ours.hwmReset ? "" : " (mark not reset: upper bound)");
-        std::printf("peak growth literal:  %10.1f MiB%s\n", literalMiB,
-                    literal.hwmReset ? "" : " (mark not reset: upper bound)");
-        std::printf("ours within store + 16 MiB: %s\n", withinBound ? "yes" : "no");
-        std::printf("stores identical:     %s (ours count %d mode %d hash %016" PRIx64
-                    "; literal count %d mode %d hash %016" PRIx64 ")\n",
-                    identical ? "yes" : "NO", ours.first.count, ours.first.mode,
-                    ours.first.hash, literal.first.count, literal.first.mode,
-                    literal.first.hash);
-        if (!ours.consistent || !literal.consistent)
-            std::printf("warning: a loader gave different stores across runs\n");
-        result = identical ? 0 : 1;
+        std::printf("\n== small files (short numbers, mode %d): LoadModelFile against its serial path\n", mode);
+        MeasureSmallFile(workDir, 1000, mode, threads);
+        MeasureSmallFile(workDir, 100000, mode, threads);
+        if (!keep) rmdir(workDir.c_str());
     }
 
-    if (!existing && keep) {
-        std::printf("kept %s\n", path.c_str());
-    } else if (!existing) {
-        std::remove(path.c_str());
-        rmdir(workDir.c_str());
+    std::printf("\n== summary (best of %d runs; ratios against the literal fgets + sscanf loader)\n", runs);
+    std::printf("  %-14s %9s %9s %9s %9s %8s %8s %8s  %s\n", "file", "ours", "serial", "literal", "dump",
+                "lit/ours", "lit/dump", "peak", "identical");
+    int status = 0;
+    for (const FileResult& r : results) {
+        if (!r.measured) {
+            std::printf("  %-14s not measured\n", r.kind);
+            status = 1;
+            continue;
+        }
+        char dump[32] = "-", dumpRatio[32] = "-";
+        if (r.toolMs > 0) {
+            std::snprintf(dump, sizeof dump, "%.1f", r.toolMs);
+            std::snprintf(dumpRatio, sizeof dumpRatio, "%.2fx", r.literalMs / r.toolMs);
+        }
+        std::printf("  %-14s %9.1f %9.1f %9.1f %9s %7.2fx %8s %8s  %s\n", r.kind, r.oursMs, r.serialMs,
+                    r.literalMs, dump, r.literalMs / r.oursMs, dumpRatio,
+                    r.withinBound ? "within" : "ABOVE", r.identical ? "yes" : "NO");
+        if (!r.identical) status = 1;
     }
-    return result;
+    return status;
 }

@@ -3,8 +3,8 @@
 //   FUZZ_SCAN   scan_fuzz: the input is one line; ScanText must give what
 //               glibc's sscanf gives for each of the model's formats.
 //   FUZZ_MODEL  model_fuzz: the input is a model file; loading it, and loading
-//               it again, must leave the store that the plain reference
-//               loader makes of it.
+//               it again on threads, must leave the store that the plain
+//               reference loader makes of it.
 //
 // A failed check prints what it saw and aborts, which libFuzzer reports as a
 // crash with the input saved.
@@ -166,7 +166,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // saved input alone; 2 stands for any mode that loads no vertices.
     ModelStore.TextureMode = int32_t(size % 3);
     // A reload starts from the mode the first load left, and must agree too.
-    if (LoadAndCompare(path, data, size)) LoadAndCompare(path, data, size);
+    // It reads the vertex lines on threads, in chunks of a few bytes, so that
+    // chunk boundaries fall everywhere.
+    if (LoadAndCompare(path, data, size)) {
+        modelLoadThreads = int32_t(2 + size % 3);
+        modelLoadChunkBytes = int64_t(1 + size / 3 % 40);
+        LoadAndCompare(path, data, size);
+        modelLoadThreads = 0;
+        modelLoadChunkBytes = 0;
+    }
 
     // Leave nothing allocated between inputs, so that libFuzzer's leak check
     // sees balanced runs.

@@ -1,4 +1,5 @@
 // polyview-tool dump: what the viewer's loader makes of a model file.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -39,21 +40,47 @@ void PrintVertices(int fields) {
         }
 }
 
+// Smallest and largest value of each of the first `Fields` fields. A NaN
+// compares false, so it never becomes a bound; of equal values (0 and -0) the
+// first stays.
+template <int Fields>
+void FindRanges(float* low, float* high) {
+    float l[5], h[5];
+    std::copy(low, low + 5, l);
+    std::copy(high, high + 5, h);
+    auto bound = [&](int i, float value) {
+        l[i] = value < l[i] ? value : l[i];
+        h[i] = value > h[i] ? value : h[i];
+    };
+    const ModelVertex* vertex = &ModelStore.triangles[0].vertices[0];
+    const ModelVertex* const last = vertex + size_t(ModelStore.triangleCount) * 3;
+    for (; vertex != last; ++vertex) {
+        bound(0, vertex->x);
+        bound(1, vertex->y);
+        bound(2, vertex->z);
+        if (Fields > 3) {
+            bound(3, vertex->u);
+            bound(4, vertex->v);
+        }
+    }
+    std::copy(l, l + 5, low);
+    std::copy(h, h + 5, high);
+}
+
 void PrintSummary(int fields) {
     if (ModelStore.triangleCount <= 0) return;
-    float low[5], high[5], values[5];
-    bool seen[5] = {};
-    for (int i = 0; i < 5; ++i) low[i] = high[i] = NAN;
-    for (int32_t t = 0; t < ModelStore.triangleCount; ++t)
-        for (const ModelVertex& vertex : ModelStore.triangles[t].vertices) {
-            ReadFields(vertex, values);
-            for (int i = 0; i < fields; ++i) {
-                if (std::isnan(values[i])) continue;
-                if (!seen[i] || values[i] < low[i]) low[i] = values[i];
-                if (!seen[i] || values[i] > high[i]) high[i] = values[i];
-                seen[i] = true;
-            }
-        }
+    float low[5], high[5];
+    for (int i = 0; i < 5; ++i) {
+        low[i] = INFINITY;
+        high[i] = -INFINITY;
+    }
+    if (fields == 5)
+        FindRanges<5>(low, high);
+    else
+        FindRanges<3>(low, high);
+    // Bounds still crossed: the field held NaN only.
+    for (int i = 0; i < fields; ++i)
+        if (low[i] > high[i]) low[i] = high[i] = NAN;
     PrintFields("min", low, fields);
     PrintFields("max", high, fields);
 }

@@ -29,6 +29,7 @@ struct ModelStream {
     char* block;
     size_t begin;        // next unread byte in block
     size_t end;          // bytes held in block
+    int64_t offset;      // file offset of the byte after those in block
     bool atEnd;          // nothing more can be read from file
     bool hasDataLine;    // this load has delivered a data line
     int64_t linesRead;   // lines taken from the file so far, comments included
@@ -51,6 +52,21 @@ constexpr int64_t MaxTriangleCount =
     (SIZE_MAX / 2 / sizeof(ModelTriangle)) < INT32_MAX
         ? int64_t(SIZE_MAX / 2 / sizeof(ModelTriangle))
         : int64_t(INT32_MAX);
+
+// How a load spreads its vertex lines over threads. Threads: 0 takes the
+// machine's cores (at most MaxLoadThreads), 1 keeps the whole load on the
+// calling thread. Chunk bytes: the size of the pieces the lines are split
+// into; 0 chooses by file size, and a file whose vertex lines take less than
+// ParallelLoadBytes is read on the calling thread. Tests set a few bytes, to
+// put piece boundaries everywhere.
+extern int32_t modelLoadThreads;
+extern int64_t modelLoadChunkBytes;
+constexpr int32_t MaxLoadThreads = 16;
+constexpr int64_t ParallelLoadBytes = int64_t(1) << 20;
+
+// Threads a load of a large file takes, as modelLoadThreads and the
+// processors this process may run on decide.
+int32_t ChooseLoadThreads();
 
 // Opens the model file for a load; false when it cannot be opened.
 bool OpenModelStream(ModelStream* stream, const char* path);

@@ -1,40 +1,69 @@
+// Large files on 32-bit Linux builds too.
+#define _FILE_OFFSET_BITS 64
+
 #include "model/model.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
 
+#include "model/model_read.h"
 #include "model/scan.h"
 
 ModelStoreRecord ModelStore = {};
+int32_t modelLoadThreads = 0;
+int64_t modelLoadChunkBytes = 0;
 
-namespace {
-
-constexpr size_t BlockSize = 1 << 20;
-constexpr size_t BlockPadding = 8;
-
-// Moves the unread bytes to the front of the block and reads more behind them.
-// Returns false when nothing more could be read (end of file or read error).
-bool FillBlock(ModelStream* stream) {
-    if (stream->atEnd) return false;
-    size_t keep = stream->end - stream->begin;
-    std::memmove(stream->block, stream->block + stream->begin, keep);
-    size_t got = std::fread(stream->block + keep, 1, BlockSize - keep, stream->file);
-    stream->begin = 0;
-    stream->end = keep + got;
-    if (got == 0) {
-        stream->atEnd = true;
-        return false;
+size_t ReadFileAt(FILE* file, int64_t offset, char* buffer, size_t size) {
+    size_t done = 0;
+#ifdef _WIN32
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    while (done < size) {
+        OVERLAPPED at = {};
+        uint64_t position = uint64_t(offset) + done;
+        at.Offset = DWORD(position);
+        at.OffsetHigh = DWORD(position >> 32);
+        DWORD got = 0;
+        DWORD want = DWORD(size - done < (size_t(1) << 30) ? size - done : size_t(1) << 30);
+        if (!ReadFile(handle, buffer + done, want, &got, &at) || got == 0) break;
+        done += got;
     }
-    return true;
+#else
+    int fd = fileno(file);
+    while (done < size) {
+        ssize_t got = pread(fd, buffer + done, size - done, off_t(offset + int64_t(done)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += size_t(got);
+    }
+#endif
+    return done;
 }
 
-// Makes room for `size` bytes plus a NUL. Keeps the current contents. On
-// allocation failure the line keeps the room it has.
+int64_t RegularFileSize(FILE* file) {
+#ifdef _WIN32
+    struct _stati64 status;
+    if (_fstati64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return -1;
+#else
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+#endif
+    return int64_t(status.st_size);
+}
+
 bool ReserveLine(ModelLine* line, size_t size) {
     if (size < line->capacity) return true;
     size_t capacity = line->capacity ? line->capacity : 256;
@@ -49,6 +78,27 @@ bool ReserveLine(ModelLine* line, size_t size) {
     return true;
 }
 
+namespace {
+
+// Moves the unread bytes to the front of the block and reads more behind them.
+// Returns false when nothing more could be read (end of file or read error).
+bool FillBlock(ModelStream* stream) {
+    if (stream->atEnd) return false;
+    size_t keep = stream->end - stream->begin;
+    std::memmove(stream->block, stream->block + stream->begin, keep);
+    size_t got = ReadFileAt(stream->file, stream->offset, stream->block + keep, ReadBlockSize - keep);
+    stream->offset += int64_t(got);
+    stream->begin = 0;
+    stream->end = keep + got;
+    if (got == 0) {
+        stream->atEnd = true;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void AppendLine(ModelLine* line, const char* bytes, size_t count) {
     if (!ReserveLine(line, line->length + count)) {
         // Out of memory for a giant line: keep what fits.
@@ -59,6 +109,8 @@ void AppendLine(ModelLine* line, const char* bytes, size_t count) {
     line->length += count;
     line->text[line->length] = '\0';
 }
+
+namespace {
 
 void ClearLine(ModelLine* line) {
     line->length = 0;
@@ -91,7 +143,8 @@ void SkipLine(ModelStream* stream) {
     }
 }
 
-// Reads the rest of a line into `line`, replacing its contents.
+}  // namespace
+
 void TakeLine(ModelStream* stream, ModelLine* line) {
     line->length = 0;
     for (;;) {
@@ -105,6 +158,8 @@ void TakeLine(ModelStream* stream, ModelLine* line) {
     }
     FoldLineEnd(line);
 }
+
+namespace {
 
 void ReleaseTriangles() {
     delete[] ModelStore.triangles;
@@ -121,8 +176,8 @@ bool OpenModelStream(ModelStream* stream, const char* path) {
     if (!stream->file) return false;
     std::setvbuf(stream->file, nullptr, _IONBF, 0);
     // Zeroed, with room past the end: vertex lines in the block are scanned
-    // with reads of eight bytes that may reach past the last line.
-    stream->block = static_cast<char*>(std::calloc(BlockSize + BlockPadding, 1));
+    // with reads of 16 bytes that may reach past the last line.
+    stream->block = static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
     if (!stream->block) {
         std::fclose(stream->file);
         stream->file = nullptr;
@@ -250,6 +305,8 @@ void LoadModelFile(const char* path) {
         void* const targets[5] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
         ModelVertex* vertex = count > 0 ? &triangles[0].vertices[0] : nullptr;
         ModelVertex* const last = vertex ? vertex + size_t(count) * 3 : nullptr;
+        if (vertex && LoadVertexLinesInParallel(stream, line, vertex, int64_t(count) * 3, textured))
+            vertex = last;
         const char* viewed = nullptr;  // last data line, when still in the block
         size_t viewedLength = 0;
         while (vertex != last) {

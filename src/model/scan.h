@@ -32,7 +32,8 @@ bool ConvertFloatText(const char* text, size_t length, float* out);
 // caller then uses ScanTextInto.
 bool ScanVertexLine(const char* text, size_t length, bool textured, float* values);
 
-// As ScanVertexLine, for text followed by at least 8 more readable bytes
-// (they are read, never taken): numbers at the end of the line are then read
-// eight digits at a time like the rest.
+// As ScanVertexLine, for text followed by at least 16 more readable bytes
+// (they are read, never taken): each number is then read from one view of 16
+// bytes, and numbers at the end of the line eight digits at a time like the
+// rest.
 bool ScanPaddedVertexLine(const char* text, size_t length, bool textured, float* values);

@@ -26,6 +26,8 @@ protected:
     void TearDown() override {
         ReleaseModelStore();
         ModelStore.TextureMode = 0;
+        modelLoadThreads = 0;
+        modelLoadChunkBytes = 0;
         std::filesystem::remove_all(dir_);
     }
 

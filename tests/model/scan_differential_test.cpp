@@ -222,10 +222,11 @@ private:
     // The loader's vertex-line fast path may decline a line, but when it takes
     // one it must give what the full scan gives.
     static bool FastPathAgrees(const char* bytes, size_t n, int conversions, const Outcome& expected) {
-        // The padded form reads past the end: digits there must not be taken.
-        std::unique_ptr<char[]> padded(new char[n + 8]);
+        // The padded form reads past the end: digits there, and what looks
+        // like the rest of a number, must not be taken.
+        std::unique_ptr<char[]> padded(new char[n + 16]);
         std::memcpy(padded.get(), bytes, n);
-        std::memset(padded.get() + n, '7', 8);
+        std::memcpy(padded.get() + n, "7 77.7 7e7 7777 ", 16);
         float values[5], paddedValues[5];
         bool taken = ScanVertexLine(bytes, n, conversions == 5, values);
         bool paddedTaken = ScanPaddedVertexLine(padded.get(), n, conversions == 5, paddedValues);

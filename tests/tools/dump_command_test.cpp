@@ -39,6 +39,11 @@ TEST_F(DumpCommand, SummaryGivesRangesWithoutNaN) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "count 1\nmode 1\nmin -3 -inf -1 0 0.25\nmax 2 5 7 1 1\n");
 
+    // A field of NaN only has no range; of equal bounds (0 and -0) the first stays.
+    std::string zeros = Write("UcgenSayisi >> 1\nKaplamaKullanimi >> 0\n"
+                              "Vertex nan -0 0\nVertex nan 0 -0\nVertex nan 1 -1\n", "zeros.m");
+    EXPECT_EQ(RunTool("dump --summary '" + zeros + "'").out, "count 1\nmode 0\nmin nan -0 -1\nmax nan 1 0\n");
+
     std::string empty = Write("UcgenSayisi >> 0\nKaplamaKullanimi >> 1\n", "empty.m");
     EXPECT_EQ(RunTool("dump --summary '" + empty + "'").out, "count 0\nmode 1\n");
 }
