@@ -342,22 +342,39 @@ public:
     ModelCheckResult Run(const char* path);
 
 private:
-    bool NextLine();
+    static void Observe(const ModelLineReport& report, void* checker);
+    void TakeHeader(const ModelLineReport& report);
+    void TakeVertex(const ModelLineReport& report);
+    void TakeUnread(const ModelLineReport& report);
     const char* LineEnd() const;
     void CheckNulBytes();
-    void CheckHeader(bool isCount, int32_t* value, bool* matched);
+    void CheckHeader(bool isCount, int scanResult, int32_t value);
     void CheckVertexLine(bool textured, int full, int scanned, bool isFastScan, const float* hold);
     void ExplainVertexMismatch(const VertexIntent& intent, bool textured, int full, int scanned,
                                const float* hold);
     std::string KeptFields(int from, int full) const;
     void AddVertex(const float* hold, int64_t line, int64_t times);
     void ReportGeometry(int64_t triangles);
-    void CheckTrailingLines(int64_t needed, int32_t mode, int32_t count);
+    void ReportUnreadLines();
 
     std::string name_;
     CheckReport* report_;
-    ModelStream stream_ = {};
-    ModelLine line_ = {};
+
+    // The line the load reported last.
+    const char* lineText_ = nullptr;
+    size_t lineLength_ = 0;
+    int64_t lineNo_ = 0;
+
+    // The header as the load read it.
+    int32_t count_ = 0, mode_ = 0;
+    bool isCountRead_ = false;  // the file had a data line for the count
+    bool countMatched_ = false;
+    int64_t countLine_ = 0;
+
+    int64_t needed_ = 0;           // vertex lines the count asks for
+    int64_t verticesSeen_ = 0;     // vertices given so far
+    bool isEndReported_ = false;   // the file ended before the last vertex
+    int64_t unread_ = 0, firstUnreadLine_ = 0;
 
     int64_t supplied_[5] = {0, 0, 0, 0, 0};  // line that last gave each field
 
@@ -371,41 +388,33 @@ private:
     int64_t firstWithoutAreaLine_ = 0;
 };
 
-bool ModelChecker::NextLine() {
-    int64_t before = stream_.lineNumber;
-    ReadDataLine(&stream_, &line_);
-    return stream_.lineNumber != before;
-}
-
 const char* ModelChecker::LineEnd() const {
-    const void* nul = std::memchr(line_.text, '\0', line_.length);
-    return nul ? static_cast<const char*>(nul) : line_.text + line_.length;
+    const void* nul = std::memchr(lineText_, '\0', lineLength_);
+    return nul ? static_cast<const char*>(nul) : lineText_ + lineLength_;
 }
 
 void ModelChecker::CheckNulBytes() {
-    const void* nul = std::memchr(line_.text, '\0', line_.length);
+    const void* nul = std::memchr(lineText_, '\0', lineLength_);
     if (!nul) return;
-    size_t column = size_t(static_cast<const char*>(nul) - line_.text) + 1;
-    report_->Warning(name_, stream_.lineNumber,
+    size_t column = size_t(static_cast<const char*>(nul) - lineText_) + 1;
+    report_->Warning(name_, lineNo_,
                      "NUL byte in column " + std::to_string(column) + ": the rest of the line is not read");
 }
 
-// One header line, scanned as the loader scans it. `value` keeps its value
-// when the line does not match, as in the loader.
-void ModelChecker::CheckHeader(bool isCount, int32_t* value, bool* matched) {
+// One header line as the loader scanned it: `scanResult` is the scan's
+// result, `value` the count or mode after it.
+void ModelChecker::CheckHeader(bool isCount, int scanResult, int32_t value) {
     const char* keyword = isCount ? CountKeyword : ModeKeyword;
     const char* other = isCount ? ModeKeyword : CountKeyword;
     const char* what = isCount ? "count line" : "texture mode line";
     const char* effect = isCount ? "the count reads as 0 and nothing is drawn"
                                  : "the mode stays 0 (on a reload: the previous mode)";
-    int64_t lineNo = stream_.lineNumber;
-    const char* text = line_.text;
+    int64_t lineNo = lineNo_;
+    const char* text = lineText_;
     const char* end = LineEnd();
     CheckNulBytes();
-    int32_t scanned = *value;
-    *matched = ScanText(line_.text, line_.length, isCount ? CountLineFormat : ModeLineFormat, &scanned) == 1;
-    if (*matched) {
-        *value = scanned;
+    if (scanResult == 1) {
+        const int32_t scanned = value;
         // The number ended where the scan stopped; anything after it is lost.
         const char* p = SkipSpace(text + std::strlen(keyword), end) + 2;
         p = SkipSpace(p, end);
@@ -508,7 +517,7 @@ std::string ModelChecker::KeptFields(int from, int full) const {
 // Why a vertex line gave fewer fields than its form has (`scanned` of `full`).
 void ModelChecker::ExplainVertexMismatch(const VertexIntent& intent, bool textured, int full, int scanned,
                                          const float* hold) {
-    int64_t lineNo = stream_.lineNumber;
+    int64_t lineNo = lineNo_;
     const char* form = textured ? "'Vertex x y z >> TKoord u v'" : "'Vertex x y z'";
     int n = scanned < 0 ? 0 : scanned;
     std::string kept = KeptFields(n, full);
@@ -590,15 +599,15 @@ void ModelChecker::ExplainVertexMismatch(const VertexIntent& intent, bool textur
 // A vertex line: scanned as the loader scans it into the holding values,
 // then compared with what it seems to mean.
 void ModelChecker::CheckVertexLine(bool textured, int full, int scanned, bool isFastScan, const float* hold) {
-    int64_t lineNo = stream_.lineNumber;
+    int64_t lineNo = lineNo_;
     for (int f = 0; f < scanned; ++f) supplied_[f] = lineNo;
-    if (isFastScan && IsScannedLineClean(line_.text, line_.text + line_.length, textured)) return;
+    if (isFastScan && IsScannedLineClean(lineText_, lineText_ + lineLength_, textured)) return;
     const char* end = LineEnd();
-    if (scanned == full && end == line_.text + line_.length && IsPlainVertexLine(line_.text, end, textured))
+    if (scanned == full && end == lineText_ + lineLength_ && IsPlainVertexLine(lineText_, end, textured))
         return;
 
     CheckNulBytes();
-    VertexIntent intent = ReadVertexIntent(line_.text, end);
+    VertexIntent intent = ReadVertexIntent(lineText_, end);
     if (scanned < full) {
         ExplainVertexMismatch(intent, textured, full, scanned, hold);
         return;
@@ -679,120 +688,139 @@ void ModelChecker::ReportGeometry(int64_t triangles) {
     if (triangles > 0 && !nothing.empty()) report_->Warning(name_, firstVertexLine_, nothing);
 }
 
-// Data lines after the last one the load needs are never read.
-void ModelChecker::CheckTrailingLines(int64_t needed, int32_t mode, int32_t count) {
-    int64_t extra = 0, first = 0;
-    while (NextLine()) {
-        const char* end = LineEnd();
-        const char* p = SkipSpace(line_.text, end);
-        if (p == end || *p == '#') continue;  // blank or commented out: means nothing here
-        if (!extra) first = stream_.lineNumber;
-        ++extra;
+void ModelChecker::Observe(const ModelLineReport& report, void* checker) {
+    ModelChecker* self = static_cast<ModelChecker*>(checker);
+    self->lineText_ = report.text;
+    self->lineLength_ = report.length;
+    self->lineNo_ = report.lineNumber;
+    switch (report.kind) {
+        case ModelLineCount:
+        case ModelLineMode: self->TakeHeader(report); break;
+        case ModelLineVertex: self->TakeVertex(report); break;
+        case ModelLineUnread: self->TakeUnread(report); break;
     }
-    if (!extra) return;
+}
+
+void ModelChecker::TakeHeader(const ModelLineReport& report) {
+    const bool isCount = report.kind == ModelLineCount;
+    if (isCount) {
+        isCountRead_ = report.isNew;
+        if (!report.isNew) {
+            report_->Error(name_, report.linesRead,
+                           "no data line: the count line is missing and the model is empty");
+            return;
+        }
+        countLine_ = report.lineNumber;
+        countMatched_ = report.scanned == 1;
+        count_ = report.value;
+        CheckHeader(true, report.scanned, report.value);
+        return;
+    }
+
+    int64_t modeLine = 0;
+    bool modeMatched = false;
+    if (!report.isNew) {
+        if (isCountRead_)
+            report_->Error(name_, report.linesRead,
+                           "the file ends before the texture mode line: the mode stays 0 "
+                           "(the count line is read again in its place)");
+    } else {
+        modeLine = report.lineNumber;
+        modeMatched = report.scanned == 1;
+        CheckHeader(false, report.scanned, report.value);
+    }
+    mode_ = report.value;
+
+    if (int64_t(count_) > MaxTriangleCount) {
+        report_->Error(name_, countLine_,
+                       "the count " + std::to_string(count_) + " is above the largest the viewer takes (" +
+                           std::to_string(MaxTriangleCount) + "): the model is empty");
+        count_ = 0;
+    } else if (countMatched_ && count_ <= 0) {
+        report_->Warning(name_, countLine_, "count " + std::to_string(count_) + ": nothing is drawn");
+    }
+    if (modeMatched && mode_ != 0 && mode_ != 1)
+        report_->Warning(name_, modeLine,
+                         "mode " + std::to_string(mode_) +
+                             " is neither 0 nor 1: no vertex line is read and nothing is drawn");
+    if ((mode_ == 0 || mode_ == 1) && count_ > 0) needed_ = int64_t(count_) * 3;
+}
+
+void ModelChecker::TakeVertex(const ModelLineReport& report) {
+    const bool textured = mode_ == 1;
+    const int full = textured ? 5 : 3;
+    const float* hold = report.hold;
+    if (!report.isNew) {
+        // End of the file: every remaining vertex rescans the same line.
+        if (isEndReported_) return;
+        isEndReported_ = true;
+        int64_t k = verticesSeen_, left = needed_ - k;
+        report_->Error(
+            name_, report.linesRead > 0 ? report.linesRead : 0,
+            "the file ends after " + std::to_string(k) + " of " + std::to_string(needed_) +
+                " vertex lines: " +
+                (report.lineNumber
+                     ? "the last data line (line " + std::to_string(report.lineNumber) +
+                           ") is read again for the remaining " + std::to_string(left)
+                     : "the remaining " + std::to_string(left) + " are all 0") +
+                (left == 1 ? " vertex" : " vertices"));
+        if (!firstVertexLine_) firstVertexLine_ = report.linesRead;
+        AddVertex(hold, report.lineNumber, left);
+        verticesSeen_ = needed_;
+        return;
+    }
+    if (!firstVertexLine_) firstVertexLine_ = report.lineNumber;
+    CheckVertexLine(textured, full, report.scanned, report.isFastScan, hold);
+    bool finite = true;
+    for (int f = 0; f < report.scanned; ++f) finite = finite && std::isfinite(hold[f]);
+    if (!finite) {
+        std::string fields;
+        for (int f = 0; f < report.scanned; ++f)
+            if (!std::isfinite(hold[f]))
+                fields += std::string(fields.empty() ? "" : ", ") + FieldNames[f] + " " + FormatFloat(hold[f]);
+        report_->Warning(name_, report.lineNumber, "a number that is not finite: " + fields);
+    }
+    AddVertex(hold, report.lineNumber, report.vertices);
+    verticesSeen_ += report.vertices;
+}
+
+// Data lines after the last one the load needs are never read.
+void ModelChecker::TakeUnread(const ModelLineReport& report) {
+    const char* end = LineEnd();
+    const char* p = SkipSpace(lineText_, end);
+    if (p == end || *p == '#') return;  // blank or commented out: means nothing here
+    if (!unread_) firstUnreadLine_ = report.lineNumber;
+    ++unread_;
+}
+
+void ModelChecker::ReportUnreadLines() {
+    if (!unread_) return;
     std::string why;
-    if (mode != 0 && mode != 1)
-        why = "mode " + std::to_string(mode) + " reads no vertex line";
+    if (mode_ != 0 && mode_ != 1)
+        why = "mode " + std::to_string(mode_) + " reads no vertex line";
     else
-        why = needed ? "the count " + std::to_string(count) + " needs " + std::to_string(needed) +
-                           " vertex line" + (needed == 1 ? "" : "s")
-                     : "the count " + std::to_string(count) + " needs no vertex line";
-    report_->Warning(name_, first,
-                     std::to_string(extra) + " data line" + (extra == 1 ? "" : "s") + " from here on " +
-                         (extra == 1 ? "is" : "are") + " ignored (" + why + ")");
+        why = needed_ ? "the count " + std::to_string(count_) + " needs " + std::to_string(needed_) +
+                            " vertex line" + (needed_ == 1 ? "" : "s")
+                      : "the count " + std::to_string(count_) + " needs no vertex line";
+    report_->Warning(name_, firstUnreadLine_,
+                     std::to_string(unread_) + " data line" + (unread_ == 1 ? "" : "s") + " from here on " +
+                         (unread_ == 1 ? "is" : "are") + " ignored (" + why + ")");
 }
 
 ModelCheckResult ModelChecker::Run(const char* path) {
     ModelCheckResult result;
     errno = 0;
-    if (!OpenModelStream(&stream_, path)) {
+    ModelStore.TextureMode = 0;  // as on the viewer's first load
+    if (!LoadModelFileObserved(path, Observe, this)) {
         result.readError = errno ? std::strerror(errno) : "cannot be opened";
         return result;
     }
     result.isRead = true;
-
-    int32_t count = 0, mode = 0;
-    bool countMatched = false, modeMatched = false;
-    int64_t countLine = 0, modeLine = 0;
-    if (!NextLine()) {
-        report_->Error(name_, stream_.linesRead,
-                       "no data line: the count line is missing and the model is empty");
-    } else {
-        countLine = stream_.lineNumber;
-        CheckHeader(true, &count, &countMatched);
-        if (!NextLine())
-            report_->Error(name_, stream_.linesRead,
-                           "the file ends before the texture mode line: the mode stays 0 "
-                           "(the count line is read again in its place)");
-        else {
-            modeLine = stream_.lineNumber;
-            CheckHeader(false, &mode, &modeMatched);
-        }
-    }
-
-    if (int64_t(count) > MaxTriangleCount) {
-        report_->Error(name_, countLine,
-                       "the count " + std::to_string(count) + " is above the largest the viewer takes (" +
-                           std::to_string(MaxTriangleCount) + "): the model is empty");
-        count = 0;
-    } else if (countMatched && count <= 0) {
-        report_->Warning(name_, countLine, "count " + std::to_string(count) + ": nothing is drawn");
-    }
-    if (modeMatched && mode != 0 && mode != 1)
-        report_->Warning(name_, modeLine,
-                         "mode " + std::to_string(mode) +
-                             " is neither 0 nor 1: no vertex line is read and nothing is drawn");
-    result.triangleCount = count;
-    result.textureMode = mode;
-
-    int64_t needed = 0;
-    if ((mode == 0 || mode == 1) && count > 0) {
-        const bool textured = mode == 1;
-        const int full = textured ? 5 : 3;
-        const char* format = VertexLineFormat(textured);
-        float hold[5] = {0, 0, 0, 0, 0};
-        void* const targets[5] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
-        needed = int64_t(count) * 3;
-        for (int64_t k = 0; k < needed; ++k) {
-            bool isNew = NextLine();
-            // The loader's scan: its fast path for plain lines, else the general one.
-            bool isFastScan = ScanVertexLine(line_.text, line_.length, textured, hold);
-            int scanned = isFastScan ? full : ScanTextInto(line_.text, line_.length, format, targets);
-            if (!isNew) {
-                // End of the file: every remaining vertex rescans the same line.
-                report_->Error(
-                    name_, stream_.linesRead > 0 ? stream_.linesRead : 0,
-                    "the file ends after " + std::to_string(k) + " of " + std::to_string(needed) +
-                        " vertex lines: " +
-                        (stream_.lineNumber
-                             ? "the last data line (line " + std::to_string(stream_.lineNumber) +
-                                   ") is read again for the remaining " + std::to_string(needed - k)
-                             : "the remaining " + std::to_string(needed - k) + " are all 0") +
-                        (needed - k == 1 ? " vertex" : " vertices"));
-                if (!firstVertexLine_) firstVertexLine_ = stream_.linesRead;
-                AddVertex(hold, stream_.lineNumber, needed - k);
-                break;
-            }
-            if (!firstVertexLine_) firstVertexLine_ = stream_.lineNumber;
-            CheckVertexLine(textured, full, scanned, isFastScan, hold);
-            bool finite = true;
-            for (int f = 0; f < scanned; ++f) finite = finite && std::isfinite(hold[f]);
-            if (!finite) {
-                std::string fields;
-                for (int f = 0; f < scanned; ++f)
-                    if (!std::isfinite(hold[f]))
-                        fields += std::string(fields.empty() ? "" : ", ") + FieldNames[f] + " " +
-                                  FormatFloat(hold[f]);
-                report_->Warning(name_, stream_.lineNumber, "a number that is not finite: " + fields);
-            }
-            AddVertex(hold, stream_.lineNumber, 1);
-        }
-        ReportGeometry(count);
-    }
-    CheckTrailingLines(needed, mode, count);
-    CloseModelStream(&stream_);
-    std::free(line_.text);
-    line_ = ModelLine{};
+    if (verticesSeen_ > 0) ReportGeometry(count_);
+    ReportUnreadLines();
+    result.triangleCount = ModelStore.triangleCount;
+    result.textureMode = ModelStore.TextureMode;
+    ReleaseModelStore();
     return result;
 }
 

@@ -82,5 +82,37 @@ void ReadDataLine(ModelStream* stream, ModelLine* buffer);
 // leaves an empty model (count 0, no array); TextureMode keeps its value.
 void LoadModelFile(const char* path);
 
+// What a load did with one line of the file, for tools that explain a load
+// (polyview-tool check).
+enum ModelLineKind {
+    ModelLineCount,   // the count line
+    ModelLineMode,    // the texture mode line
+    ModelLineVertex,  // a vertex line, scanned into the holding values
+    ModelLineUnread,  // a data line after the last one the load needs
+};
+
+struct ModelLineReport {
+    ModelLineKind kind;
+    const char* text;    // the data line as scanned, its line feed included where it had one
+    size_t length;
+    bool isNew;          // false: the file has ended and its last data line is delivered again
+    int64_t lineNumber;  // the data line's number (0 while the load has read none)
+    int64_t linesRead;   // lines taken from the file so far, comments and empty lines included
+    int scanned;         // the scan's result: conversions assigned, or -1
+    bool isFastScan;     // vertex lines: taken whole by the fast scan of plain numbers
+    int32_t value;       // header lines: the count or mode after the scan
+    const float* hold;   // vertex lines: the five holding values after the scan
+    int64_t vertices;    // vertex lines: how many vertices take these values (past the end
+                         // of the file, all that remain)
+};
+
+typedef void (*ModelLineObserver)(const ModelLineReport& report, void* context);
+
+// LoadModelFile on the calling thread, telling `observer` about every data
+// line in file order: the header lines, each vertex line, and then the data
+// lines that the load leaves unread. The store is the one LoadModelFile makes.
+// False when the file cannot be opened.
+bool LoadModelFileObserved(const char* path, ModelLineObserver observer, void* context);
+
 // Releases the triangle array and the line buffer; the store is then empty.
 void ReleaseModelStore();

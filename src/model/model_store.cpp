@@ -21,6 +21,7 @@
 #endif
 
 #include "model/model_read.h"
+#include "model/model_format.h"
 #include "model/scan.h"
 
 ModelStoreRecord ModelStore = {};
@@ -276,21 +277,51 @@ void KeepLine(ModelLine* line, const char* text, size_t length) {
 
 }  // namespace
 
-void LoadModelFile(const char* path) {
+namespace {
+
+// A report on the line just read; `lineNumberBefore` is the stream's line
+// number before the read.
+ModelLineReport LineReport(ModelLineKind kind, const char* text, size_t length,
+                           int64_t lineNumberBefore, const ModelStream* stream, int scanned) {
+    ModelLineReport report = {};
+    report.kind = kind;
+    report.text = text;
+    report.length = length;
+    report.isNew = stream->lineNumber != lineNumberBefore;
+    report.lineNumber = stream->lineNumber;
+    report.linesRead = stream->linesRead;
+    report.scanned = scanned;
+    return report;
+}
+
+// The load, with or without an observer. Observed loads stay on this thread.
+bool LoadModel(const char* path, ModelLineObserver observer, void* context) {
     ModelStoreRecord& store = ModelStore;
     ReleaseTriangles();
     static bool releaseAtExit = false;
     if (!releaseAtExit) releaseAtExit = std::atexit(ReleaseModelStore) == 0;
 
-    if (!OpenModelStream(&store.modelFile, path)) return;
+    if (!OpenModelStream(&store.modelFile, path)) return false;
     ModelStream* stream = &store.modelFile;
     ModelLine* line = &store.lineBuffer;
 
     int32_t count = 0;
+    int64_t before = stream->lineNumber;
     ReadDataLine(stream, line);
-    ScanText(line->text, line->length, "UcgenSayisi >> %d\n", &count);
+    int scanned = ScanText(line->text, line->length, CountLineFormat, &count);
+    if (observer) {
+        ModelLineReport report = LineReport(ModelLineCount, line->text, line->length, before, stream, scanned);
+        report.value = count;
+        observer(report, context);
+    }
+    before = stream->lineNumber;
     ReadDataLine(stream, line);
-    ScanText(line->text, line->length, "KaplamaKullanimi >> %d\n", &store.TextureMode);
+    scanned = ScanText(line->text, line->length, ModeLineFormat, &store.TextureMode);
+    if (observer) {
+        ModelLineReport report = LineReport(ModelLineMode, line->text, line->length, before, stream, scanned);
+        report.value = store.TextureMode;
+        observer(report, context);
+    }
 
     ModelTriangle* triangles = AllocateTriangles(count);
     if (count > 0 && !triangles) count = 0;
@@ -300,17 +331,20 @@ void LoadModelFile(const char* path) {
     const int32_t mode = store.TextureMode;
     if (mode == 0 || mode == 1) {
         const bool textured = mode == 1;
-        const char* format = textured ? "Vertex %f %f %f >> TKoord %f %f" : "Vertex %f %f %f";
+        const int fields = textured ? 5 : 3;
+        const char* format = VertexLineFormat(textured);
         float hold[5] = {0, 0, 0, 0, 0};
         void* const targets[5] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
         ModelVertex* vertex = count > 0 ? &triangles[0].vertices[0] : nullptr;
         ModelVertex* const last = vertex ? vertex + size_t(count) * 3 : nullptr;
-        if (vertex && LoadVertexLinesInParallel(stream, line, vertex, int64_t(count) * 3, textured))
+        if (vertex && !observer &&
+            LoadVertexLinesInParallel(stream, line, vertex, int64_t(count) * 3, textured))
             vertex = last;
         const char* viewed = nullptr;  // last data line, when still in the block
         size_t viewedLength = 0;
         while (vertex != last) {
             bool repeating = stream->atEnd && stream->begin == stream->end;
+            before = stream->lineNumber;
             const char* text;
             size_t length;
             if (ViewDataLine(stream, &text, &length)) {
@@ -324,13 +358,20 @@ void LoadModelFile(const char* path) {
                 text = line->text;
                 length = line->length;
             }
-            bool scanned = viewed == text ? ScanPaddedVertexLine(text, length, textured, hold)
-                                          : ScanVertexLine(text, length, textured, hold);
-            if (!scanned) ScanTextInto(text, length, format, targets);
+            bool isFastScan = viewed == text ? ScanPaddedVertexLine(text, length, textured, hold)
+                                             : ScanVertexLine(text, length, textured, hold);
+            scanned = isFastScan ? fields : ScanTextInto(text, length, format, targets);
             // Past the end of the file every read delivers the same line, and a
             // scan of the same line leaves the holding values as they are: the
             // remaining vertices are all alike.
             ModelVertex* stop = repeating ? last : vertex + 1;
+            if (observer) {
+                ModelLineReport report = LineReport(ModelLineVertex, text, length, before, stream, scanned);
+                report.isFastScan = isFastScan;
+                report.hold = hold;
+                report.vertices = stop - vertex;
+                observer(report, context);
+            }
             for (; vertex != stop; ++vertex) {
                 vertex->x = hold[0];
                 vertex->y = hold[1];
@@ -343,7 +384,30 @@ void LoadModelFile(const char* path) {
         }
         if (viewed) KeepLine(line, viewed, viewedLength);
     }
+    if (observer) {
+        // Read on, into a line of its own: the line buffer keeps the last line
+        // the load read.
+        ModelLine rest = {};
+        for (;;) {
+            before = stream->lineNumber;
+            ReadDataLine(stream, &rest);
+            if (stream->lineNumber == before) break;
+            observer(LineReport(ModelLineUnread, rest.text, rest.length, before, stream, 0), context);
+        }
+        std::free(rest.text);
+    }
     CloseModelStream(stream);
+    return true;
+}
+
+}  // namespace
+
+void LoadModelFile(const char* path) {
+    LoadModel(path, nullptr, nullptr);
+}
+
+bool LoadModelFileObserved(const char* path, ModelLineObserver observer, void* context) {
+    return LoadModel(path, observer, context);
 }
 
 void ReleaseModelStore() {

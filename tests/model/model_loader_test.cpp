@@ -356,5 +356,25 @@ TEST_F(ModelLoad, AgreesWithTheReferenceLoaderOnGeneratedFiles) {
                 << "generated file " << file << " (" << modelLoadThreads << " threads, chunks of "
                 << modelLoadChunkBytes << " bytes):\n" << text;
         }
+        // The observed load (polyview-tool check) makes the same store, and
+        // its reports give every vertex once, in order.
+        ModelStore.TextureMode = before;
+        struct Seen {
+            int64_t vertices = 0, lastLine = 0;
+            bool isInOrder = true;
+        } seen;
+        ASSERT_TRUE(LoadModelFileObserved(
+            path.c_str(),
+            [](const ModelLineReport& report, void* context) {
+                Seen& seen = *static_cast<Seen*>(context);
+                if (report.kind == ModelLineVertex) seen.vertices += report.vertices;
+                if (report.isNew && report.lineNumber <= seen.lastLine) seen.isInOrder = false;
+                if (report.isNew) seen.lastLine = report.lineNumber;
+            },
+            &seen));
+        ASSERT_EQ(DiffStoreFromReference(want), "") << "observed load of generated file " << file << ":\n" << text;
+        EXPECT_TRUE(seen.isInOrder) << text;
+        EXPECT_EQ(seen.vertices, want.mode == 0 || want.mode == 1 ? 3 * int64_t(want.triangles.size()) : 0)
+            << text;
     }
 }
