@@ -44,6 +44,7 @@
 
 #include "bench_random.h"
 #include "model/model.h"
+#include "model/model_format.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ char* PutStyledNumber(char* p, Rng& rng, double value, NumberStyle style) {
 }
 
 // Streams the file to disk; nothing but one line is held in memory.
-bool WriteModelFile(const std::string& path, long count, int mode, NumberStyle style) {
+bool WriteBenchModel(const std::string& path, long count, int mode, NumberStyle style) {
     FILE* f = std::fopen(path.c_str(), "w");
     if (!f) {
         std::fprintf(stderr, "cannot create %s: %s\n", path.c_str(), std::strerror(errno));
@@ -100,15 +101,15 @@ bool WriteModelFile(const std::string& path, long count, int mode, NumberStyle s
     std::setvbuf(f, buffer, _IOFBF, sizeof buffer);
     Rng rng{0x5EEDu + uint64_t(count)};
     std::fprintf(f, "# polyview benchmark model, %ld triangles\n", count);
-    std::fprintf(f, "UcgenSayisi >> %ld\n", count);
-    std::fprintf(f, "KaplamaKullanimi >> %d\n\n", mode);
+    WriteModelHeader(f, count, mode);
+    std::fputs("\n", f);
     char line[256];
     for (long t = 0; t < count; ++t) {
         if (t % 4096 == 0) std::fprintf(f, "# part %ld\n", t / 4096);
         if (t % 25000 == 12345) std::fputs("\n", f);
         for (int k = 0; k < 3; ++k) {
             char* p = line;
-            p += std::sprintf(p, "Vertex");
+            p += std::sprintf(p, "%s", VertexKeyword);
             for (int i = 0; i < 3; ++i) {
                 *p++ = ' ';
                 if (rng.Below(50) == 0) *p++ = ' ';  // aligned columns now and then
@@ -117,7 +118,7 @@ bool WriteModelFile(const std::string& path, long count, int mode, NumberStyle s
                 p = PutStyledNumber(p, rng, position, style);
             }
             if (mode == 1) {
-                p += std::sprintf(p, " >> TKoord ");
+                p += std::sprintf(p, " >> %s ", TexCoordKeyword);
                 p = PutStyledNumber(p, rng, TexCoord(rng), style);
                 *p++ = ' ';
                 p = PutStyledNumber(p, rng, TexCoord(rng), style);
@@ -153,9 +154,9 @@ LiteralModel LoadLiteral(const char* path) {
     if (!f) return model;
     char line[255] = "";
     ReadLiteralLine(f, line);
-    if (std::sscanf(line, "UcgenSayisi >> %d\n", &model.count) != 1) {}
+    if (std::sscanf(line, CountLineFormat, &model.count) != 1) {}
     ReadLiteralLine(f, line);
-    if (std::sscanf(line, "KaplamaKullanimi >> %d\n", &model.mode) != 1) {}
+    if (std::sscanf(line, ModeLineFormat, &model.mode) != 1) {}
     model.triangles =
         static_cast<ModelTriangle*>(std::malloc(size_t(model.count) * sizeof(ModelTriangle)));
     float x = 0, y = 0, z = 0, u = 0, v = 0;
@@ -163,9 +164,9 @@ LiteralModel LoadLiteral(const char* path) {
         for (int j = 0; j < 3; ++j) {
             ReadLiteralLine(f, line);
             if (model.mode == 1) {
-                if (std::sscanf(line, "Vertex %f %f %f >> TKoord %f %f", &x, &y, &z, &u, &v) != 5) {}
+                if (std::sscanf(line, TexturedVertexFormat, &x, &y, &z, &u, &v) != 5) {}
             } else {
-                if (std::sscanf(line, "Vertex %f %f %f", &x, &y, &z) != 3) {}
+                if (std::sscanf(line, PlainVertexFormat, &x, &y, &z) != 3) {}
             }
             ModelVertex& vertex = model.triangles[i].vertices[j];
             vertex.x = x;
@@ -466,7 +467,7 @@ FileResult MeasureFile(const char* kind, const std::string& path, int runs, int 
 // alternating, in this process. Prints medians and bests.
 void MeasureSmallFile(const std::string& dir, long count, int mode, int threads) {
     std::string path = dir + "/small-" + std::to_string(count) + ".m";
-    if (!WriteModelFile(path, count, mode, NumberStyle::Short)) return;
+    if (!WriteBenchModel(path, count, mode, NumberStyle::Short)) return;
     const int loads = count <= 10000 ? 301 : 21;
     std::vector<double> ours, serial;
     for (int i = 0; i < loads; ++i) {
@@ -553,7 +554,7 @@ int main(int argc, char** argv) {
         for (const auto& kind : kinds) {
             std::string path = workDir + "/" + kind.name;
             double start = NowMs();
-            if (!WriteModelFile(path, count, mode, kind.style)) return 1;
+            if (!WriteBenchModel(path, count, mode, kind.style)) return 1;
             struct stat st{};
             stat(path.c_str(), &st);
             std::printf("\n== %s: %s, %.1f MiB, %ld triangles, mode %d (written in %.0f ms)\n", kind.kind,

@@ -32,6 +32,7 @@
 #include <sys/mman.h>
 #endif
 
+#include "model/model_format.h"
 #include "model/model_read.h"
 #include "model/scan.h"
 
@@ -43,8 +44,6 @@ constexpr size_t MaxLineSlack = 4096;
 // Chunks done but not yet settled, at most (a thread waits for room).
 constexpr int64_t PendingChunks = 4 * MaxLoadThreads;
 
-const char* const TexturedFormat = "Vertex %f %f %f >> TKoord %f %f";
-const char* const PlainFormat = "Vertex %f %f %f";
 
 // What a chunk gave, kept until the chunks before it are settled.
 struct ChunkResult {
@@ -155,7 +154,7 @@ inline __attribute__((always_inline)) int ScanVertexFields(const char* text, siz
                  : ScanVertexLine(text, length, textured, hold))
         return textured ? 5 : 3;
     void* const targets[MaxFields] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
-    int given = ScanTextInto(text, length, textured ? TexturedFormat : PlainFormat, targets);
+    int given = ScanTextInto(text, length, VertexLineFormat(textured), targets);
     return given > 0 ? given : 0;
 }
 

@@ -1,5 +1,7 @@
 #include "model/scan.h"
 
+#include "model/model_format.h"
+
 #include <charconv>
 #include <cfloat>
 #include <cmath>
@@ -432,8 +434,9 @@ inline __attribute__((always_inline)) const char* ScanDelimitedDecimal(const cha
 #endif
 #endif
 
-// One pass of glibc's %f collection over [p, end). Sets `next` to the first
-// character not taken. Returns 1 when assigned, 0 on a conversion failure.
+// One pass of glibc's %f collection over [p, end). On success moves `p` past
+// the characters taken and returns 1; on a conversion failure returns 0 and
+// leaves `p` alone.
 int ScanFloat(const char*& p, const char* end, float* target) {
 #ifdef POLYVIEW_FAST_DECIMAL
     if (ScanPlainDecimal<false>(p, end, target)) return 1;
@@ -480,6 +483,8 @@ int ScanFloat(const char*& p, const char* end, float* target) {
             } else if (!gotE && hex && HexValue((unsigned char)d) >= 0) {
                 gotDigit = true;
             } else if (gotE && Lower(q[-1]) == expChar && (d == '-' || d == '+')) {
+                // The exponent's sign, right after its letter: taken, and
+                // nothing to note.
             } else if (gotDigit && !gotE && Lower(d) == expChar) {
                 gotE = gotDot = true;
             } else if (!gotDot && d == '.') {
@@ -601,8 +606,10 @@ bool ScanVertexLineWith(const char* text, size_t length, bool textured, float* v
         skipSpace();
         return true;
     };
-    if (length < 6 || std::memcmp(p, "Vertex", 6) != 0) return false;
-    p += 6;
+    constexpr size_t vertexLength = sizeof VertexKeyword - 1;
+    constexpr size_t texCoordLength = sizeof TexCoordKeyword - 1;
+    if (length < vertexLength || std::memcmp(p, VertexKeyword, vertexLength) != 0) return false;
+    p += vertexLength;
     float got[5];
     skipSpace();
     if (!number(&got[0]) || !number(&got[1]) || !number(&got[2])) return false;
@@ -610,8 +617,9 @@ bool ScanVertexLineWith(const char* text, size_t length, bool textured, float* v
         if (end - p < 2 || p[0] != '>' || p[1] != '>') return false;
         p += 2;
         skipSpace();
-        if (end - p < 6 || std::memcmp(p, "TKoord", 6) != 0) return false;
-        p += 6;
+        if (size_t(end - p) < texCoordLength || std::memcmp(p, TexCoordKeyword, texCoordLength) != 0)
+            return false;
+        p += texCoordLength;
         skipSpace();
         if (!number(&got[3]) || !number(&got[4])) return false;
     }

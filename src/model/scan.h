@@ -27,8 +27,8 @@ bool ConvertFloatText(const char* text, size_t length, float* out);
 
 // Fast path for vertex lines. When `text` is a vertex line whose numbers are
 // plain decimals, stores 3 values (5 when `textured`) into `values` exactly as
-// ScanTextInto with "Vertex %f %f %f" ("Vertex %f %f %f >> TKoord %f %f")
-// would, and returns true. Otherwise stores nothing and returns false; the
+// ScanTextInto with the vertex line's format (model_format.h) would, and
+// returns true. Otherwise stores nothing and returns false; the
 // caller then uses ScanTextInto.
 bool ScanVertexLine(const char* text, size_t length, bool textured, float* values);
 
