@@ -142,17 +142,15 @@ double Median(std::vector<double> values) {
 
 bool Measure(const char* label, const char* name, int runs) {
     std::vector<double> whole, decode, scale, conversion, upload;
-    TextureLoadTimes times{};
-    textureLoadTimes = &times;
+    TextureLoadReport times{};
     for (int run = 0; run < runs; ++run) {
         GLuint texture = 0;
         auto start = std::chrono::steady_clock::now();
-        bool isLoaded = LoadPictureTexture(name, &texture);
+        bool isLoaded = LoadPictureTextureReported(name, &texture, &times);
         glFinish();
         whole.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         if (!isLoaded) {
             std::fprintf(stderr, "texture_bench: %s could not be loaded\n", name);
-            textureLoadTimes = nullptr;
             return false;
         }
         glDeleteTextures(1, &texture);
@@ -161,7 +159,6 @@ bool Measure(const char* label, const char* name, int runs) {
         conversion.push_back(times.conversionSeconds * 1e3);
         upload.push_back(times.uploadSeconds * 1e3);
     }
-    textureLoadTimes = nullptr;
     std::printf("%-48s %8.2f ms  (decode %.2f, scale %.2f, conversion %.2f, upload %.2f)\n", label,
                 Median(whole), Median(decode), Median(scale), Median(conversion), Median(upload));
     return true;

@@ -11,8 +11,6 @@
 #include "check_model.h"
 #include "commands.h"
 #include "headless_gl.h"
-#include "picture_size.h"
-#include "texture/picture_service.h"
 #include "texture/texture.h"
 
 namespace {
@@ -52,29 +50,26 @@ void CheckPicture(const std::string& folder, const std::string& shownName, Check
         report->Error(shownName, 0, std::string("cannot enter its folder: ") + std::strerror(errno));
         return;
     }
-    int32_t pictureWidth = 0, pictureHeight = 0;
-    bool isMeasured = MeasureNaturalSize(PictureName, &pictureWidth, &pictureHeight);
     HeadlessGl gl;
     std::string glError;
-    if (!isMeasured) {
-        report->Error(shownName, 0,
-                      "the picture cannot be read (not a picture, or a format the viewer does not read): "
-                      "the viewer stops at start (\"Initialization Failed.\")");
-    } else if (!OpenHeadlessGl(&gl, 0, 0, &glError)) {
+    if (!OpenHeadlessGl(&gl, 0, 0, &glError)) {
         report->Note(shownName, 0,
-                     "picture " + std::to_string(pictureWidth) + "x" + std::to_string(pictureHeight) +
-                         "; the texture size is not known here (no OpenGL context: " + glError + ")");
+                     "the picture and texture sizes are not known here (no OpenGL context: " + glError + ")");
     } else {
         GLuint texture = 0;
-        if (!LoadPictureTexture(PictureName, &texture)) {
+        TextureLoadReport load;
+        if (!LoadPictureTextureReported(PictureName, &texture, &load)) {
             report->Error(shownName, 0,
-                          "the picture cannot be made into a texture (too large?): the viewer stops at "
-                          "start (\"Initialization Failed.\")");
+                          load.isPictureLoaded
+                              ? "the picture cannot be made into a texture (too large?): the viewer stops at "
+                                "start (\"Initialization Failed.\")"
+                              : "the picture cannot be read (not a picture, or a format the viewer does not "
+                                "read): the viewer stops at start (\"Initialization Failed.\")");
         } else {
-            GLint maxSide = 0, width = 0, height = 0;
+            GLint maxSide = 0;
             glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+            const int32_t pictureWidth = load.pictureWidth, pictureHeight = load.pictureHeight;
+            const int32_t width = load.textureWidth, height = load.textureHeight;
             bool isStretched = width != pictureWidth || height != pictureHeight;
             report->Note(shownName, 0,
                          "picture " + std::to_string(pictureWidth) + "x" + std::to_string(pictureHeight) +

@@ -9,9 +9,7 @@
 
 #include "commands.h"
 #include "headless_gl.h"
-#include "picture_size.h"
 #include "png_output.h"
-#include "texture/picture_service.h"
 #include "texture/texture.h"
 
 namespace {
@@ -74,9 +72,8 @@ int RunTextureCommand(int argc, char** argv) {
     }
     int status = 0;
     GLuint texture = 0;
-    int32_t pictureWidth = 0, pictureHeight = 0;
-    if (!LoadPictureTexture(name.c_str(), &texture) ||
-        !MeasureNaturalSize(name.c_str(), &pictureWidth, &pictureHeight)) {
+    TextureLoadReport load;
+    if (!LoadPictureTextureReported(name.c_str(), &texture, &load)) {
         std::fprintf(stderr,
                      "polyview-tool texture: '%s' cannot be loaded as a texture "
                      "(missing, unreadable, not BMP/PNG/JPEG/GIF, or too large)\n",
@@ -86,7 +83,7 @@ int RunTextureCommand(int argc, char** argv) {
         GLint width = 0, height = 0;
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-        std::printf("picture %dx%d\ntexture %dx%d\n", int(pictureWidth), int(pictureHeight),
+        std::printf("picture %dx%d\ntexture %dx%d\n", int(load.pictureWidth), int(load.pictureHeight),
                     int(width), int(height));
         if (outPath && !WriteTexturePng(out, width, height, &error)) {
             std::fprintf(stderr, "polyview-tool texture: cannot write '%s': %s\n", outPath,

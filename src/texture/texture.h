@@ -50,12 +50,19 @@ void ConvertPixels(uint8_t* pixels, int32_t width, int32_t height);
 void CreatePictureTexture(const uint8_t* pixels, int32_t width, int32_t height,
                           GLuint* textureOut);
 
-// Seconds spent in each stage of the last successful load; filled only while
-// `textureLoadTimes` points at a record (the benchmark sets it).
-struct TextureLoadTimes {
-    double decodeSeconds;      // picture service load
-    double scaleSeconds;       // picture service drawing into the pixel block
-    double conversionSeconds;  // ConvertPixels
-    double uploadSeconds;      // CreatePictureTexture
+// What one load did, for polyview-tool and the benchmark. Stages that the load
+// did not reach leave their fields 0.
+struct TextureLoadReport {
+    bool isPictureLoaded;       // the picture service read the picture
+    int32_t pictureWidth;       // the picture's natural size in pixels
+    int32_t pictureHeight;
+    int32_t textureWidth;       // the texture made of it
+    int32_t textureHeight;
+    double decodeSeconds;       // picture service load
+    double scaleSeconds;        // picture service drawing into the pixel block
+    double conversionSeconds;   // ConvertPixels
+    double uploadSeconds;       // CreatePictureTexture
 };
-extern TextureLoadTimes* textureLoadTimes;
+
+// LoadPictureTexture, also filling `report` (which may be null).
+bool LoadPictureTextureReported(const char* pictureName, GLuint* textureOut, TextureLoadReport* report);

@@ -7,8 +7,6 @@
 
 #include "texture/picture_service.h"
 
-TextureLoadTimes* textureLoadTimes = nullptr;
-
 namespace {
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -27,6 +25,13 @@ void CreatePictureTexture(const uint8_t* pixels, int32_t width, int32_t height,
 }
 
 bool LoadPictureTexture(const char* pictureName, GLuint* textureOut) {
+    return LoadPictureTextureReported(pictureName, textureOut, nullptr);
+}
+
+bool LoadPictureTextureReported(const char* pictureName, GLuint* textureOut, TextureLoadReport* report) {
+    TextureLoadReport ignored;
+    if (!report) report = &ignored;
+    *report = TextureLoadReport{};
     char fullPath[FullPathCapacity];
     if (IsPictureAddress(pictureName)) {
         if (!FormFullPath(pictureName, nullptr, PathSeparator, fullPath)) return false;
@@ -41,7 +46,8 @@ bool LoadPictureTexture(const char* pictureName, GLuint* textureOut) {
     auto start = std::chrono::steady_clock::now();
     PictureRecord picture = {};
     if (!LoadPicture(widePath, &picture)) return false;
-    double decodeSeconds = SecondsSince(start);
+    report->isPictureLoaded = true;
+    report->decodeSeconds = SecondsSince(start);
     if (!OpenPictureCanvas(&picture)) {
         ReleasePicture(&picture);
         return false;
@@ -53,6 +59,8 @@ bool LoadPictureTexture(const char* pictureName, GLuint* textureOut) {
     MeasurePicture(&picture, &pictureWidth, &pictureHeight);
     int32_t textureWidth = ChooseTextureSide(pictureWidth, maxSide);
     int32_t textureHeight = ChooseTextureSide(pictureHeight, maxSide);
+    report->pictureWidth = pictureWidth;
+    report->pictureHeight = pictureHeight;
 
     uint8_t* pixels = nullptr;
     if (!CreatePixelBlock(&picture, textureWidth, textureHeight, &pixels)) {
@@ -61,18 +69,18 @@ bool LoadPictureTexture(const char* pictureName, GLuint* textureOut) {
     }
     start = std::chrono::steady_clock::now();
     DrawPicture(&picture, textureWidth, textureHeight);
-    double scaleSeconds = SecondsSince(start);
+    report->scaleSeconds = SecondsSince(start);
 
     start = std::chrono::steady_clock::now();
     ConvertPixels(pixels, textureWidth, textureHeight);
-    double conversionSeconds = SecondsSince(start);
+    report->conversionSeconds = SecondsSince(start);
 
     start = std::chrono::steady_clock::now();
     CreatePictureTexture(pixels, textureWidth, textureHeight, textureOut);
-    double uploadSeconds = SecondsSince(start);
+    report->uploadSeconds = SecondsSince(start);
+    report->textureWidth = textureWidth;
+    report->textureHeight = textureHeight;
 
     ReleasePicture(&picture);
-    if (textureLoadTimes)
-        *textureLoadTimes = {decodeSeconds, scaleSeconds, conversionSeconds, uploadSeconds};
     return true;
 }
