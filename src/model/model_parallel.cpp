@@ -126,16 +126,6 @@ struct ChunkText {
     bool endsFile;      // no line begins past the chunk
 };
 
-void StoreVertex(ModelVertex* vertex, const float* hold, bool textured) {
-    vertex->x = hold[0];
-    vertex->y = hold[1];
-    vertex->z = hold[2];
-    if (textured) {
-        vertex->u = hold[3];
-        vertex->v = hold[4];
-    }
-}
-
 void SetField(ModelVertex* vertex, int field, float value) {
     switch (field) {
     case 0: vertex->x = value; break;

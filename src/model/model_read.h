@@ -34,6 +34,18 @@ void AppendLine(ModelLine* line, const char* bytes, size_t count);
 // its contents), with a CR LF end folded to LF.
 void TakeLine(ModelStream* stream, ModelLine* line);
 
+// Stores the holding values into a vertex: all five in mode 1 (`textured`),
+// the position alone in mode 0.
+inline void StoreVertex(ModelVertex* vertex, const float* hold, bool textured) {
+    vertex->x = hold[0];
+    vertex->y = hold[1];
+    vertex->z = hold[2];
+    if (textured) {
+        vertex->u = hold[3];
+        vertex->v = hold[4];
+    }
+}
+
 // Whether the line that begins at `text` is a data line: not a comment ("#"),
 // not empty (a line feed, or CR LF). `end` bounds what is in view; a carriage
 // return as the last byte in view must be the last byte of the file.

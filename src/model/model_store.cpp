@@ -372,15 +372,7 @@ bool LoadModel(const char* path, ModelLineObserver observer, void* context) {
                 report.vertices = stop - vertex;
                 observer(report, context);
             }
-            for (; vertex != stop; ++vertex) {
-                vertex->x = hold[0];
-                vertex->y = hold[1];
-                vertex->z = hold[2];
-                if (textured) {
-                    vertex->u = hold[3];
-                    vertex->v = hold[4];
-                }
-            }
+            for (; vertex != stop; ++vertex) StoreVertex(vertex, hold, textured);
         }
         if (viewed) KeepLine(line, viewed, viewedLength);
     }
