@@ -62,7 +62,11 @@ LPARAM ClientSizeParam(const HWND__* window) {
 }
 
 void TranslateKeyEvent(const SDL_KeyboardEvent& key) {
-    HWND__* window = FindWindowBySdlId(key.windowID);
+    // Keys go to the window with the keyboard focus, as on Windows. SDL names
+    // the window it believes has it; right after a fullscreen window was made
+    // in place of another it can name none, and then the focus that SetFocus
+    // gave decides.
+    HWND__* window = key.windowID ? FindWindowBySdlId(key.windowID) : layer.focusWindow;
     int vk = VirtualKeyOf(key.keysym);
     if (!window || vk == 0) {
         return;

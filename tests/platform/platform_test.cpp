@@ -432,6 +432,16 @@ TEST_F(PlatformTest, KeysArrivePostedWithVirtualKeyCodesAndCharactersFollowTrans
 
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "nothing waiting: no wait either";
     ASSERT_NE(Find(WM_KEYDOWN), nullptr) << "dispatch reached the procedure";
+
+    // A key that SDL gives no window (it lost track of the focus) goes to the
+    // window that has the focus.
+    SetFocus(window);
+    SDL_Event unowned = KeyEvent(window, SDL_KEYDOWN, SDLK_ESCAPE);
+    unowned.key.windowID = 0;
+    ASSERT_EQ(SDL_PushEvent(&unowned), 1);
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, window);
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>(VK_ESCAPE));
 }
 
 TEST_F(PlatformTest, VirtualKeyCodes) {
