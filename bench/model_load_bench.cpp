@@ -16,7 +16,7 @@
 //                    [--tool PATH] [--keep]
 //   model_load_bench --file PATH [--runs R] [--threads T] [--tool PATH]
 //
-// Defaults: 1,000,000 triangles, mode 1, 3 runs per loader, threads as the
+// Defaults: 1,000,000 triangles, mode 1, 5 runs per loader, threads as the
 // viewer takes them, the files under $TMPDIR (or /tmp), removed afterwards
 // unless --keep is given. --file measures an existing model instead (left in
 // place), for comparing builds on one file. --tool names the polyview-tool to
@@ -504,7 +504,7 @@ int Usage(const char* argv0) {
 int main(int argc, char** argv) {
     long count = 1000000;
     int mode = 1;
-    int runs = 3;
+    int runs = 5;
     int threads = 0;
     bool keep = false;
     const char* existing = nullptr;
