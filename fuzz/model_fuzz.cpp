@@ -22,6 +22,7 @@
 #include "model/model_format.h"
 #include "model/scan.h"
 #include "reference_loader.h"  // tests/model
+#include "scan_formats.h"      // tests/model
 
 namespace {
 
@@ -33,25 +34,6 @@ namespace {
 }
 
 #if defined(FUZZ_SCAN)
-
-struct Format {
-    const char* text;
-    int conversions;
-    std::string wideText;  // the same with %lld for an int format; else empty
-};
-
-// An int format with %lld in place of %d.
-std::string Widened(const char* format) {
-    std::string wide = format;
-    return wide.replace(wide.find("%d"), 2, "%lld");
-}
-
-const Format Formats[] = {
-    {CountLineFormat, 1, Widened(CountLineFormat)},
-    {ModeLineFormat, 1, Widened(ModeLineFormat)},
-    {TexturedVertexFormat, 5, ""},
-    {PlainVertexFormat, 3, ""},
-};
 
 // Fills the targets before a scan. As a float it is a signalling NaN, which no
 // conversion writes; as an int it is one value among others.
@@ -75,18 +57,14 @@ Outcome Run(Fn scan) {
     return o;
 }
 
-Outcome Sscanf(const char* line, const Format& f) {
+Outcome Sscanf(const char* line, const ScanFormat& f) {
     if (f.wideText.empty())
         return Run<float>([&](float* t) { return std::sscanf(line, f.text, &t[0], &t[1], &t[2], &t[3], &t[4]); });
-    long long wide = 0;
-    if (std::sscanf(line, f.wideText.c_str(), &wide) == 1 && (wide > INT32_MAX || wide < INT32_MIN)) {
-        // ScanText treats a value outside int32_t as not matching.
-        return Run<int32_t>([](int32_t*) { return 0; });
-    }
+    if (ReadsOutsideInt32(line, f)) return Run<int32_t>([](int32_t*) { return 0; });
     return Run<int32_t>([&](int32_t* t) { return std::sscanf(line, f.text, &t[0]); });
 }
 
-Outcome Scan(const char* text, size_t length, const Format& f) {
+Outcome Scan(const char* text, size_t length, const ScanFormat& f) {
     if (f.wideText.empty())
         return Run<float>([&](float* t) { return ScanText(text, length, f.text, &t[0], &t[1], &t[2], &t[3], &t[4]); });
     return Run<int32_t>([&](int32_t* t) { return ScanText(text, length, f.text, &t[0]); });
@@ -96,7 +74,7 @@ Outcome Scan(const char* text, size_t length, const Format& f) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string line(reinterpret_cast<const char*>(data), size);  // NUL-terminated for sscanf
-    for (const Format& f : Formats) {
+    for (const ScanFormat& f : ScanFormats) {
         // ScanText reads libFuzzer's buffer itself, which has no terminator.
         Outcome got = Scan(reinterpret_cast<const char*>(data), size, f);
         Outcome want = Sscanf(line.c_str(), f);

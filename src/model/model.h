@@ -1,9 +1,12 @@
-// The model text format and the process-wide triangle store.
+// The process-wide triangle store and the load that fills it from a model
+// file (the format's words are in model_format.h, the reader in
+// model_reader.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+
+#include "model/model_reader.h"
 
 struct ModelVertex {
     float x, y, z;  // position
@@ -12,28 +15,6 @@ struct ModelVertex {
 
 struct ModelTriangle {
     ModelVertex vertices[3];  // in the order of their lines in the file
-};
-
-// A line as the reader delivers it: the whole line, its line feed included
-// where it had one, followed by a NUL. A line may hold NUL bytes of its own;
-// scanning stops at the first.
-struct ModelLine {
-    char* text;
-    size_t length;
-    size_t capacity;
-};
-
-// The model file while a load runs, read in large blocks.
-struct ModelStream {
-    FILE* file;
-    char* block;
-    size_t begin;        // next unread byte in block
-    size_t end;          // bytes held in block
-    int64_t offset;      // file offset of the byte after those in block
-    bool atEnd;          // nothing more can be read from file
-    bool hasDataLine;    // this load has delivered a data line
-    int64_t linesRead;   // lines taken from the file so far, comments included
-    int64_t lineNumber;  // 1-based number of the last data line delivered
 };
 
 struct ModelStoreRecord {
@@ -52,6 +33,9 @@ constexpr int64_t MaxTriangleCount =
     (SIZE_MAX / 2 / sizeof(ModelTriangle)) < INT32_MAX
         ? int64_t(SIZE_MAX / 2 / sizeof(ModelTriangle))
         : int64_t(INT32_MAX);
+static_assert(sizeof(ModelTriangle) == 60, "a triangle is fifteen 32-bit floats");
+static_assert(uint64_t(MaxTriangleCount) * sizeof(ModelTriangle) <= SIZE_MAX / 2,
+              "the largest array fits in half the address space");
 
 // How a load spreads its vertex lines over threads. Threads: 0 takes the
 // machine's cores (at most MaxLoadThreads), 1 keeps the whole load on the
@@ -67,16 +51,6 @@ constexpr int64_t ParallelLoadBytes = int64_t(1) << 20;
 // Threads a load of a large file takes, as modelLoadThreads and the
 // processors this process may run on decide.
 int32_t ChooseLoadThreads();
-
-// Opens the model file for a load; false when it cannot be opened.
-bool OpenModelStream(ModelStream* stream, const char* path);
-void CloseModelStream(ModelStream* stream);
-
-// Reads lines from `stream` into `buffer` until a data line (one that does not
-// begin with "#" or a line feed) has been read. At the end of the file the
-// buffer keeps the last data line of this load, or is emptied when the load
-// has read none. Read errors count as the end of the file.
-void ReadDataLine(ModelStream* stream, ModelLine* buffer);
 
 // Reads the model file at `path` into ModelStore. A file that cannot be opened
 // leaves an empty model (count 0, no array); TextureMode keeps its value.

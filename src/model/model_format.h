@@ -1,5 +1,6 @@
-// The model text format in one place: the keywords, the scan format of each
-// kind of data line, and the writer whose files the loader reads back exactly.
+// The model text format's words: the keywords and the scan format of each
+// kind of data line, which the scanners and check's lenient reading take
+// from here, and the writer whose files the loader reads back exactly.
 #pragma once
 
 #include <cstddef>

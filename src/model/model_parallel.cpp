@@ -32,9 +32,11 @@
 #include <sys/mman.h>
 #endif
 
-#include "model/model_format.h"
-#include "model/model_read.h"
-#include "model/scan.h"
+#include "model/model_parallel.h"
+#include "model/scan_fast.h"
+
+int32_t modelLoadThreads = 0;
+int64_t modelLoadChunkBytes = 0;
 
 namespace {
 
@@ -43,7 +45,6 @@ constexpr int MaxFields = 5;
 constexpr size_t MaxLineSlack = 4096;
 // Chunks done but not yet settled, at most (a thread waits for room).
 constexpr int64_t PendingChunks = 4 * MaxLoadThreads;
-
 
 // What a chunk gave, kept until the chunks before it are settled.
 struct ChunkResult {
@@ -134,18 +135,6 @@ void SetField(ModelVertex* vertex, int field, float value) {
     case 3: vertex->u = value; break;
     default: vertex->v = value; break;
     }
-}
-
-// Scans a vertex line into the holding values; returns how many fields it
-// gave (they are always the first ones, in format order).
-inline __attribute__((always_inline)) int ScanVertexFields(const char* text, size_t length, bool textured,
-                                                           bool isPadded, float* hold) {
-    if (isPadded ? ScanPaddedVertexLine(text, length, textured, hold)
-                 : ScanVertexLine(text, length, textured, hold))
-        return textured ? 5 : 3;
-    void* const targets[MaxFields] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
-    int given = ScanTextInto(text, length, VertexLineFormat(textured), targets);
-    return given > 0 ? given : 0;
 }
 
 // Reads the line at `offset`, whose first `inView` bytes are at `text`, whole
@@ -273,7 +262,7 @@ ChunkCount SettleCount(VertexLoad* load, int64_t chunk, int64_t lineCount, bool 
                                    [&] { return load->countedChunks != waitingFor; }))
             continue;
         if (!work->countBlock)
-            work->countBlock = static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
+            work->countBlock = AllocateReadBlock();
         if (!work->countBlock) {
             load->changed.wait(hold, [&] { return load->countedChunks != waitingFor; });
             continue;
@@ -328,7 +317,7 @@ void LoadChunk(VertexLoad* load, int64_t chunk, VertexWorkspace* work) {
             length = work->longLine.length;
             isPadded = false;
         }
-        int gives = ScanVertexFields(line, length, load->textured, isPadded, hold);
+        const int gives = ScanVertexFields(line, length, load->textured, isPadded, hold).scanned;
         for (; given < gives; ++given) result.givenFrom[given] = vertex - firstVertex;
         StoreVertex(load->vertices + vertex, hold, load->textured);
         result.lastLineOffset = from + (p - block);
@@ -447,7 +436,7 @@ bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex
     for (; ready < threads; ++ready) {
         VertexWorkspace& work = workspaces[ready];
         work.spans = static_cast<LineSpan*>(std::malloc((load.spanCapacity + 1) * sizeof(LineSpan)));
-        if (!work.block) work.block = static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
+        if (!work.block) work.block = AllocateReadBlock();
         if (!work.spans || !work.block) break;
     }
     std::thread helpers[MaxLoadThreads];

@@ -1,164 +1,20 @@
-// Large files on 32-bit Linux builds too.
-#define _FILE_OFFSET_BITS 64
-
+// The triangle store and its load: the header lines, the array, the vertex
+// lines (serially here, or on threads by model_parallel.cpp) and the observer
+// that tools use to follow a load.
 #include "model/model.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
-#ifdef _WIN32
-#include <io.h>
-#include <sys/stat.h>
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
 
-#include "model/model_read.h"
 #include "model/model_format.h"
-#include "model/scan.h"
+#include "model/model_parallel.h"
+#include "model/scan_fast.h"
 
 ModelStoreRecord ModelStore = {};
-int32_t modelLoadThreads = 0;
-int64_t modelLoadChunkBytes = 0;
-
-size_t ReadFileAt(FILE* file, int64_t offset, char* buffer, size_t size) {
-    size_t done = 0;
-#ifdef _WIN32
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-    while (done < size) {
-        OVERLAPPED at = {};
-        uint64_t position = uint64_t(offset) + done;
-        at.Offset = DWORD(position);
-        at.OffsetHigh = DWORD(position >> 32);
-        DWORD got = 0;
-        DWORD want = DWORD(size - done < (size_t(1) << 30) ? size - done : size_t(1) << 30);
-        if (!ReadFile(handle, buffer + done, want, &got, &at) || got == 0) break;
-        done += got;
-    }
-#else
-    int fd = fileno(file);
-    while (done < size) {
-        ssize_t got = pread(fd, buffer + done, size - done, off_t(offset + int64_t(done)));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += size_t(got);
-    }
-#endif
-    return done;
-}
-
-int64_t RegularFileSize(FILE* file) {
-#ifdef _WIN32
-    struct _stati64 status;
-    if (_fstati64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return -1;
-#else
-    struct stat status;
-    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
-#endif
-    return int64_t(status.st_size);
-}
-
-bool ReserveLine(ModelLine* line, size_t size) {
-    if (size < line->capacity) return true;
-    size_t capacity = line->capacity ? line->capacity : 256;
-    while (capacity <= size) {
-        if (capacity > SIZE_MAX / 2) return false;
-        capacity *= 2;
-    }
-    char* text = static_cast<char*>(std::realloc(line->text, capacity));
-    if (!text) return false;
-    line->text = text;
-    line->capacity = capacity;
-    return true;
-}
-
-namespace {
-
-// Moves the unread bytes to the front of the block and reads more behind them.
-// Returns false when nothing more could be read (end of file or read error).
-bool FillBlock(ModelStream* stream) {
-    if (stream->atEnd) return false;
-    size_t keep = stream->end - stream->begin;
-    std::memmove(stream->block, stream->block + stream->begin, keep);
-    size_t got = ReadFileAt(stream->file, stream->offset, stream->block + keep, ReadBlockSize - keep);
-    stream->offset += int64_t(got);
-    stream->begin = 0;
-    stream->end = keep + got;
-    if (got == 0) {
-        stream->atEnd = true;
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-void AppendLine(ModelLine* line, const char* bytes, size_t count) {
-    if (!ReserveLine(line, line->length + count)) {
-        // Out of memory for a giant line: keep what fits.
-        if (line->capacity == 0) return;
-        count = line->capacity - 1 - line->length;
-    }
-    std::memcpy(line->text + line->length, bytes, count);
-    line->length += count;
-    line->text[line->length] = '\0';
-}
-
-namespace {
-
-void ClearLine(ModelLine* line) {
-    line->length = 0;
-    if (ReserveLine(line, 0)) line->text[0] = '\0';
-}
-
-// Drops a carriage return that stands right before the line feed, so that a
-// CR LF pair reads as one line feed on every build.
-void FoldLineEnd(ModelLine* line) {
-    size_t n = line->length;
-    if (n >= 2 && line->text[n - 1] == '\n' && line->text[n - 2] == '\r') {
-        line->text[n - 2] = '\n';
-        line->text[n - 1] = '\0';
-        line->length = n - 1;
-    }
-}
-
-// Skips the rest of a line (up to and including its line feed).
-void SkipLine(ModelStream* stream) {
-    for (;;) {
-        const char* start = stream->block + stream->begin;
-        size_t avail = stream->end - stream->begin;
-        const void* lf = std::memchr(start, '\n', avail);
-        if (lf) {
-            stream->begin += size_t(static_cast<const char*>(lf) - start) + 1;
-            return;
-        }
-        stream->begin = stream->end;
-        if (!FillBlock(stream)) return;
-    }
-}
-
-}  // namespace
-
-void TakeLine(ModelStream* stream, ModelLine* line) {
-    line->length = 0;
-    for (;;) {
-        const char* start = stream->block + stream->begin;
-        size_t avail = stream->end - stream->begin;
-        const void* lf = std::memchr(start, '\n', avail);
-        size_t count = lf ? size_t(static_cast<const char*>(lf) - start) + 1 : avail;
-        AppendLine(line, start, count);
-        stream->begin += count;
-        if (lf || !FillBlock(stream)) break;
-    }
-    FoldLineEnd(line);
-}
 
 namespace {
 
@@ -167,33 +23,6 @@ void ReleaseTriangles() {
     ModelStore.triangles = nullptr;
     ModelStore.triangleCount = 0;
 }
-
-}  // namespace
-
-bool OpenModelStream(ModelStream* stream, const char* path) {
-    *stream = ModelStream{};
-    // Binary: line ends are folded by the reader, the same on every build.
-    stream->file = std::fopen(path, "rb");
-    if (!stream->file) return false;
-    std::setvbuf(stream->file, nullptr, _IONBF, 0);
-    // Zeroed, with room past the end: vertex lines in the block are scanned
-    // with reads of 16 bytes that may reach past the last line.
-    stream->block = static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
-    if (!stream->block) {
-        std::fclose(stream->file);
-        stream->file = nullptr;
-        return false;
-    }
-    return true;
-}
-
-void CloseModelStream(ModelStream* stream) {
-    if (stream->file) std::fclose(stream->file);
-    std::free(stream->block);
-    *stream = ModelStream{};
-}
-
-namespace {
 
 // Allocates `count` uninitialised records, or returns null when the count is
 // out of bounds or memory is short.
@@ -214,70 +43,6 @@ ModelTriangle* AllocateTriangles(int32_t count) {
 #endif
     return triangles;
 }
-
-}  // namespace
-
-void ReadDataLine(ModelStream* stream, ModelLine* buffer) {
-    for (;;) {
-        if (stream->begin == stream->end && !FillBlock(stream)) {
-            // End of file: the last data line of this load stands again.
-            if (!stream->hasDataLine) ClearLine(buffer);
-            return;
-        }
-        // A CR LF pair is an empty line; make sure both bytes are in view.
-        if (stream->block[stream->begin] == '\r' && stream->begin + 1 == stream->end)
-            FillBlock(stream);
-        const char* first = stream->block + stream->begin;
-        bool empty = first[0] == '\n' ||
-                     (first[0] == '\r' && stream->begin + 1 < stream->end && first[1] == '\n');
-        ++stream->linesRead;
-        if (first[0] == '#' || empty) {
-            SkipLine(stream);
-            continue;
-        }
-        TakeLine(stream, buffer);
-        stream->hasDataLine = true;
-        stream->lineNumber = stream->linesRead;
-        return;
-    }
-}
-
-namespace {
-
-// ReadDataLine for the common case, without copying: when the next data line
-// lies whole in the block (line feed included), points `text` at it there and
-// returns true. Otherwise returns false, having consumed at most some comment
-// and empty lines, and the caller reads the line with ReadDataLine. A line in
-// view is only valid until the block moves on.
-bool ViewDataLine(ModelStream* stream, const char** text, size_t* length) {
-    for (;;) {
-        const char* first = stream->block + stream->begin;
-        size_t avail = stream->end - stream->begin;
-        if (avail < 2) return false;
-        const char* lf = static_cast<const char*>(std::memchr(first, '\n', avail));
-        if (!lf) return false;
-        ++stream->linesRead;
-        size_t taken = size_t(lf - first) + 1;
-        stream->begin += taken;
-        if (first[0] == '#' || first[0] == '\n' || (first[0] == '\r' && first[1] == '\n')) continue;
-        *text = first;
-        *length = taken;
-        stream->hasDataLine = true;
-        stream->lineNumber = stream->linesRead;
-        return true;
-    }
-}
-
-// Makes `text` the line buffer's contents, as ReadDataLine would have left it.
-void KeepLine(ModelLine* line, const char* text, size_t length) {
-    line->length = 0;
-    AppendLine(line, text, length);
-    FoldLineEnd(line);
-}
-
-}  // namespace
-
-namespace {
 
 // A report on the line just read; `lineNumberBefore` is the stream's line
 // number before the read.
@@ -331,10 +96,7 @@ bool LoadModel(const char* path, ModelLineObserver observer, void* context) {
     const int32_t mode = store.TextureMode;
     if (mode == 0 || mode == 1) {
         const bool textured = mode == 1;
-        const int fields = textured ? 5 : 3;
-        const char* format = VertexLineFormat(textured);
         float hold[5] = {0, 0, 0, 0, 0};
-        void* const targets[5] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
         ModelVertex* vertex = count > 0 ? &triangles[0].vertices[0] : nullptr;
         ModelVertex* const last = vertex ? vertex + size_t(count) * 3 : nullptr;
         if (vertex && !observer &&
@@ -358,16 +120,14 @@ bool LoadModel(const char* path, ModelLineObserver observer, void* context) {
                 text = line->text;
                 length = line->length;
             }
-            bool isFastScan = viewed == text ? ScanPaddedVertexLine(text, length, textured, hold)
-                                             : ScanVertexLine(text, length, textured, hold);
-            scanned = isFastScan ? fields : ScanTextInto(text, length, format, targets);
+            const VertexScan scan = ScanVertexFields(text, length, textured, viewed == text, hold);
             // Past the end of the file every read delivers the same line, and a
             // scan of the same line leaves the holding values as they are: the
             // remaining vertices are all alike.
             ModelVertex* stop = repeating ? last : vertex + 1;
             if (observer) {
-                ModelLineReport report = LineReport(ModelLineVertex, text, length, before, stream, scanned);
-                report.isFastScan = isFastScan;
+                ModelLineReport report = LineReport(ModelLineVertex, text, length, before, stream, scan.scanned);
+                report.isFastScan = scan.isFast;
                 report.hold = hold;
                 report.vertices = stop - vertex;
                 observer(report, context);

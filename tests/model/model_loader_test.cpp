@@ -273,15 +273,6 @@ TEST_F(ModelLoad, CountThatCannotBeAllocatedLeavesAnEmptyModel) {
 }
 #endif
 
-TEST(ModelLimits, LargestCountFitsTheAddressSpace) {
-    EXPECT_LE(uint64_t(MaxTriangleCount) * sizeof(ModelTriangle), uint64_t(SIZE_MAX));
-    EXPECT_EQ(sizeof(ModelTriangle), 60u);
-    // A 32-bit build keeps the array within half its address space.
-    if (sizeof(void*) == 4) {
-        EXPECT_EQ(MaxTriangleCount, 35791394);
-    }
-}
-
 TEST_F(ModelLoad, CountAboveTheLimitLeavesAnEmptyModel) {
     // On a 64-bit build the count is then outside the 32-bit range.
     Load("UcgenSayisi >> " + std::to_string(int64_t(MaxTriangleCount) + 1) +

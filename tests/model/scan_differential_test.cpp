@@ -1,4 +1,5 @@
-// ScanText against glibc's sscanf.
+// ScanText against glibc's sscanf, and the loads' vertex scan (its fast path
+// first) against both.
 //
 // Generated lines (fixed seeds) are scanned with each of the model's four
 // formats by both, and the outcomes must agree exactly: the return value, which
@@ -21,33 +22,13 @@
 #include <string>
 #include <vector>
 
-#include "model/model_format.h"
-#include "model/scan.h"
+#include "model/scan_fast.h"
+#include "scan_formats.h"
 
 namespace {
 
 // Lines per generated group; raise it for a longer search.
 constexpr int GroupLines = 60000;
-
-struct Format {
-    const char* text;
-    int conversions;
-    std::string wideText;  // the same with %lld for an int format; else empty
-};
-
-// An int format with %lld in place of %d.
-std::string Widened(const char* format) {
-    std::string wide = format;
-    return wide.replace(wide.find("%d"), 2, "%lld");
-}
-
-const Format Formats[] = {
-    {CountLineFormat, 1, Widened(CountLineFormat)},
-    {ModeLineFormat, 1, Widened(ModeLineFormat)},
-    {TexturedVertexFormat, 5, ""},
-    {PlainVertexFormat, 3, ""},
-};
-constexpr int FormatCount = 4;
 
 // Targets are filled with one of two sentinels before each scan; a target
 // counts as assigned when it differs from its sentinel in either run, so a
@@ -159,7 +140,7 @@ public:
         // that a read past `length` is caught by the address sanitizer.
         std::unique_ptr<char[]> bytes(new char[line.size() ? line.size() : 1]);
         std::memcpy(bytes.get(), line.data(), line.size());
-        for (int f = 0; f < FormatCount; ++f) Compare(line, bytes.get(), Formats[f], f);
+        for (int f = 0; f < ScanFormatCount; ++f) Compare(line, bytes.get(), ScanFormats[f], f);
     }
 
     long lines() const { return lines_; }
@@ -178,17 +159,14 @@ public:
     }
 
 private:
-    void Compare(const std::string& line, const char* bytes, const Format& format, int f) {
+    void Compare(const std::string& line, const char* bytes, const ScanFormat& format, int f) {
         ++comparisons_;
         const char* c = line.c_str();
         const size_t n = line.size();
         const char* fmt = format.text;
         Outcome expected, actual;
         if (!format.wideText.empty()) {
-            long long wide = 0;
-            int wideResult = std::sscanf(c, format.wideText.c_str(), &wide);
-            if (wideResult == 1 && (wide > INT32_MAX || wide < INT32_MIN)) {
-                // Outside int32_t: a conversion that does not match.
+            if (ReadsOutsideInt32(c, format)) {
                 ++overflows_;
                 expected.result = 0;
             } else {
@@ -207,7 +185,7 @@ private:
             actual = Observe<float>(3, [&](float* t) { return ScanText(bytes, n, fmt, &t[0], &t[1], &t[2]); });
         }
         if (expected.result >= -1 && expected.result <= 5) ++results_[f][expected.result + 1];
-        if (format.wideText.empty() && !FastPathAgrees(bytes, n, format.conversions, expected)) {
+        if (format.wideText.empty() && !EntryAgrees(bytes, n, format.conversions, expected)) {
             actual.result = -99;  // reported below as a mismatch
         }
         if (expected == actual) return;
@@ -219,31 +197,28 @@ private:
         }
     }
 
-    // The loader's vertex-line fast path may decline a line, but when it takes
-    // one it must give what the full scan gives.
-    static bool FastPathAgrees(const char* bytes, size_t n, int conversions, const Outcome& expected) {
-        // The padded form reads past the end: digits there, and what looks
-        // like the rest of a number, must not be taken.
+    // The loads' one vertex scan, the fast path and then the reference, must
+    // give what sscanf gives, on a line in view with padding after it or
+    // not. The padded form reads past the end: digits there, and what looks
+    // like the rest of a number, must not be taken.
+    static bool EntryAgrees(const char* bytes, size_t n, int conversions, const Outcome& expected) {
         std::unique_ptr<char[]> padded(new char[n + 16]);
         std::memcpy(padded.get(), bytes, n);
         std::memcpy(padded.get() + n, "7 77.7 7e7 7777 ", 16);
-        float values[5], paddedValues[5];
-        bool taken = ScanVertexLine(bytes, n, conversions == 5, values);
-        bool paddedTaken = ScanPaddedVertexLine(padded.get(), n, conversions == 5, paddedValues);
-        if (taken != paddedTaken) return false;
-        if (!taken) return true;
-        if (expected.result != conversions) return false;
-        for (int i = 0; i < conversions; ++i) {
-            uint32_t bits, paddedBits;
-            std::memcpy(&bits, &values[i], sizeof bits);
-            std::memcpy(&paddedBits, &paddedValues[i], sizeof paddedBits);
-            if (bits != expected.bits[i] || paddedBits != bits) return false;
+        for (bool isPadded : {false, true}) {
+            bool isFast = false;
+            Outcome got = Observe<float>(conversions, [&](float* t) {
+                VertexScan scan = ScanVertexFields(isPadded ? padded.get() : bytes, n, conversions == 5, isPadded, t);
+                isFast = scan.isFast;
+                return scan.scanned;
+            });
+            if (!(got == expected) || (isFast && expected.result != conversions)) return false;
         }
         return true;
     }
 
     long lines_ = 0, comparisons_ = 0, mismatches_ = 0, overflows_ = 0;
-    long results_[FormatCount][7] = {};
+    long results_[ScanFormatCount][7] = {};
     std::vector<std::string> reports_;
 };
 
@@ -542,7 +517,7 @@ private:
 // Every outcome a format can have should show up, or the lines are too tame.
 void ExpectVariety(const Differ& d, int format, int lowest, int highest) {
     for (int r = lowest; r <= highest; ++r)
-        EXPECT_GT(d.Results(format, r), 0) << Formats[format].text << " never returned " << r;
+        EXPECT_GT(d.Results(format, r), 0) << ScanFormats[format].text << " never returned " << r;
 }
 
 void ExpectAgreement(const Differ& d) {

@@ -1,0 +1,29 @@
+// The vertex lines of a large load read on several threads, and the vertex
+// store that the serial and the parallel load share.
+#pragma once
+
+#include <cstdint>
+
+#include "model/model.h"
+#include "model/model_reader.h"
+
+// Stores the holding values into a vertex: all five in mode 1 (`textured`),
+// the position alone in mode 0.
+inline void StoreVertex(ModelVertex* vertex, const float* hold, bool textured) {
+    vertex->x = hold[0];
+    vertex->y = hold[1];
+    vertex->z = hold[2];
+    if (textured) {
+        vertex->u = hold[3];
+        vertex->v = hold[4];
+    }
+}
+
+// Reads the vertex lines of a load on several threads, when the file is large
+// enough and more than one thread is allowed (modelLoadThreads). The stream
+// stands right after the mode line; `vertices` has room for `needed`. Leaves
+// the vertices and the line buffer exactly as reading the lines one by one
+// would, and returns true; returns false, having read nothing, when the load
+// should go on serially.
+bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex* vertices,
+                               int64_t needed, bool textured);

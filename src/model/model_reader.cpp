@@ -1,0 +1,221 @@
+// The model file's reader: opening, positioned reads, and lines as the loads
+// take them. The only code of the model that knows the system's file calls.
+
+// Large files on 32-bit Linux builds too.
+#define _FILE_OFFSET_BITS 64
+
+#include "model/model_reader.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+size_t ReadFileAt(FILE* file, int64_t offset, char* buffer, size_t size) {
+    size_t done = 0;
+#ifdef _WIN32
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    while (done < size) {
+        OVERLAPPED at = {};
+        uint64_t position = uint64_t(offset) + done;
+        at.Offset = DWORD(position);
+        at.OffsetHigh = DWORD(position >> 32);
+        DWORD got = 0;
+        DWORD want = DWORD(size - done < (size_t(1) << 30) ? size - done : size_t(1) << 30);
+        if (!ReadFile(handle, buffer + done, want, &got, &at) || got == 0) break;
+        done += got;
+    }
+#else
+    int fd = fileno(file);
+    while (done < size) {
+        ssize_t got = pread(fd, buffer + done, size - done, off_t(offset + int64_t(done)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += size_t(got);
+    }
+#endif
+    return done;
+}
+
+int64_t RegularFileSize(FILE* file) {
+#ifdef _WIN32
+    struct _stati64 status;
+    if (_fstati64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return -1;
+#else
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+#endif
+    return int64_t(status.st_size);
+}
+
+bool ReserveLine(ModelLine* line, size_t size) {
+    if (size < line->capacity) return true;
+    size_t capacity = line->capacity ? line->capacity : 256;
+    while (capacity <= size) {
+        if (capacity > SIZE_MAX / 2) return false;
+        capacity *= 2;
+    }
+    char* text = static_cast<char*>(std::realloc(line->text, capacity));
+    if (!text) return false;
+    line->text = text;
+    line->capacity = capacity;
+    return true;
+}
+
+void AppendLine(ModelLine* line, const char* bytes, size_t count) {
+    if (!ReserveLine(line, line->length + count)) {
+        // Out of memory for a giant line: keep what fits.
+        if (line->capacity == 0) return;
+        count = line->capacity - 1 - line->length;
+    }
+    std::memcpy(line->text + line->length, bytes, count);
+    line->length += count;
+    line->text[line->length] = '\0';
+}
+
+char* AllocateReadBlock() {
+    return static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
+}
+
+bool OpenModelStream(ModelStream* stream, const char* path) {
+    *stream = ModelStream{};
+    // Binary: line ends are folded by the reader, the same on every build.
+    stream->file = std::fopen(path, "rb");
+    if (!stream->file) return false;
+    std::setvbuf(stream->file, nullptr, _IONBF, 0);
+    stream->block = AllocateReadBlock();
+    if (!stream->block) {
+        std::fclose(stream->file);
+        stream->file = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void CloseModelStream(ModelStream* stream) {
+    if (stream->file) std::fclose(stream->file);
+    std::free(stream->block);
+    *stream = ModelStream{};
+}
+
+namespace {
+
+// Moves the unread bytes to the front of the block and reads more behind them.
+// Returns false when nothing more could be read (end of file or read error).
+bool FillBlock(ModelStream* stream) {
+    if (stream->atEnd) return false;
+    size_t keep = stream->end - stream->begin;
+    std::memmove(stream->block, stream->block + stream->begin, keep);
+    size_t got = ReadFileAt(stream->file, stream->offset, stream->block + keep, ReadBlockSize - keep);
+    stream->offset += int64_t(got);
+    stream->begin = 0;
+    stream->end = keep + got;
+    if (got == 0) {
+        stream->atEnd = true;
+        return false;
+    }
+    return true;
+}
+
+void ClearLine(ModelLine* line) {
+    line->length = 0;
+    if (ReserveLine(line, 0)) line->text[0] = '\0';
+}
+
+// Drops a carriage return that stands right before the line feed, so that a
+// CR LF pair reads as one line feed on every build.
+void FoldLineEnd(ModelLine* line) {
+    size_t n = line->length;
+    if (n >= 2 && line->text[n - 1] == '\n' && line->text[n - 2] == '\r') {
+        line->text[n - 2] = '\n';
+        line->text[n - 1] = '\0';
+        line->length = n - 1;
+    }
+}
+
+// Skips the rest of a line (up to and including its line feed).
+void SkipLine(ModelStream* stream) {
+    for (;;) {
+        const char* start = stream->block + stream->begin;
+        size_t avail = stream->end - stream->begin;
+        const void* lf = std::memchr(start, '\n', avail);
+        if (lf) {
+            stream->begin += size_t(static_cast<const char*>(lf) - start) + 1;
+            return;
+        }
+        stream->begin = stream->end;
+        if (!FillBlock(stream)) return;
+    }
+}
+
+}  // namespace
+
+void TakeLine(ModelStream* stream, ModelLine* line) {
+    line->length = 0;
+    for (;;) {
+        const char* start = stream->block + stream->begin;
+        size_t avail = stream->end - stream->begin;
+        const void* lf = std::memchr(start, '\n', avail);
+        size_t count = lf ? size_t(static_cast<const char*>(lf) - start) + 1 : avail;
+        AppendLine(line, start, count);
+        stream->begin += count;
+        if (lf || !FillBlock(stream)) break;
+    }
+    FoldLineEnd(line);
+}
+
+void ReadDataLine(ModelStream* stream, ModelLine* buffer) {
+    for (;;) {
+        if (stream->begin == stream->end && !FillBlock(stream)) {
+            // End of file: the last data line of this load stands again.
+            if (!stream->hasDataLine) ClearLine(buffer);
+            return;
+        }
+        // A CR LF pair is an empty line; make sure both bytes are in view.
+        if (stream->block[stream->begin] == '\r' && stream->begin + 1 == stream->end)
+            FillBlock(stream);
+        const char* first = stream->block + stream->begin;
+        ++stream->linesRead;
+        if (!IsDataLine(first, stream->block + stream->end)) {
+            SkipLine(stream);
+            continue;
+        }
+        TakeLine(stream, buffer);
+        stream->hasDataLine = true;
+        stream->lineNumber = stream->linesRead;
+        return;
+    }
+}
+
+bool ViewDataLine(ModelStream* stream, const char** text, size_t* length) {
+    for (;;) {
+        const char* first = stream->block + stream->begin;
+        size_t avail = stream->end - stream->begin;
+        if (avail < 2) return false;
+        const char* lf = static_cast<const char*>(std::memchr(first, '\n', avail));
+        if (!lf) return false;
+        ++stream->linesRead;
+        size_t taken = size_t(lf - first) + 1;
+        stream->begin += taken;
+        if (!IsDataLine(first, lf + 1)) continue;
+        *text = first;
+        *length = taken;
+        stream->hasDataLine = true;
+        stream->lineNumber = stream->linesRead;
+        return true;
+    }
+}
+
+void KeepLine(ModelLine* line, const char* text, size_t length) {
+    line->length = 0;
+    AppendLine(line, text, length);
+    FoldLineEnd(line);
+}

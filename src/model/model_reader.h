@@ -1,0 +1,86 @@
+// The model file's reader: the open file, read in large blocks, and its lines
+// as the loads take them (ReadDataLine and the reads the parallel load makes).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// A line as the reader delivers it: the whole line, its line feed included
+// where it had one, followed by a NUL. A line may hold NUL bytes of its own;
+// scanning stops at the first.
+struct ModelLine {
+    char* text;
+    size_t length;
+    size_t capacity;
+};
+
+// The model file while a load runs, read in large blocks.
+struct ModelStream {
+    FILE* file;
+    char* block;
+    size_t begin;        // next unread byte in block
+    size_t end;          // bytes held in block
+    int64_t offset;      // file offset of the byte after those in block
+    bool atEnd;          // nothing more can be read from file
+    bool hasDataLine;    // this load has delivered a data line
+    int64_t linesRead;   // lines taken from the file so far, comments included
+    int64_t lineNumber;  // 1-based number of the last data line delivered
+};
+
+// A read block holds this many bytes, and after them this many more that stay
+// readable (and zero): vertex lines are scanned with reads of 16 bytes that
+// may reach past the last line (ScanPaddedVertexLine).
+constexpr size_t ReadBlockSize = size_t(1) << 20;
+constexpr size_t ReadBlockPadding = 16;
+
+// A zeroed read block with its padding; null when memory is short.
+char* AllocateReadBlock();
+
+// Opens the model file for a load; false when it cannot be opened.
+bool OpenModelStream(ModelStream* stream, const char* path);
+void CloseModelStream(ModelStream* stream);
+
+// Whether the line that begins at `text` is a data line: not a comment ("#"),
+// not empty (a line feed, or CR LF). `end` bounds what is in view; a carriage
+// return as the last byte in view must be the last byte of the file.
+inline bool IsDataLine(const char* text, const char* end) {
+    return text[0] != '#' && text[0] != '\n' &&
+           !(text[0] == '\r' && text + 1 < end && text[1] == '\n');
+}
+
+// Reads lines from `stream` into `buffer` until a data line (one that does not
+// begin with "#" or a line feed) has been read. At the end of the file the
+// buffer keeps the last data line of this load, or is emptied when the load
+// has read none. Read errors count as the end of the file.
+void ReadDataLine(ModelStream* stream, ModelLine* buffer);
+
+// ReadDataLine for the common case, without copying: when the next data line
+// lies whole in the block (line feed included), points `text` at it there and
+// returns true; 16 readable bytes follow it. Otherwise returns false, having
+// consumed at most some comment and empty lines, and the caller reads the
+// line with ReadDataLine. A line in view is only valid until the block moves
+// on: KeepLine then copies it into the line buffer.
+bool ViewDataLine(ModelStream* stream, const char** text, size_t* length);
+
+// Makes `text` the line buffer's contents, as ReadDataLine would have left it.
+void KeepLine(ModelLine* line, const char* text, size_t length);
+
+// Reads the rest of the line at the stream's position into `line` (replacing
+// its contents), with a CR LF end folded to LF.
+void TakeLine(ModelStream* stream, ModelLine* line);
+
+// Reads up to `size` bytes at `offset` without using a shared file position,
+// so that several threads may read the one file at once. Fewer bytes only at
+// the end of the file; a read error counts as the end.
+size_t ReadFileAt(FILE* file, int64_t offset, char* buffer, size_t size);
+
+// Size of a regular file; -1 for anything else, or when it cannot be told.
+int64_t RegularFileSize(FILE* file);
+
+// Makes room in `line` for `size` bytes and a NUL; false when memory is short
+// (the line then keeps the room it has).
+bool ReserveLine(ModelLine* line, size_t size);
+
+// Appends bytes to `line`, keeping what fits when memory is short.
+void AppendLine(ModelLine* line, const char* bytes, size_t count);
