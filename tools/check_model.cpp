@@ -1,3 +1,5 @@
+// polyview-tool check's model part: follows the viewer's own load line by
+// line and reports where what it stores differs from what the file means.
 #include "check_model.h"
 
 #include <cerrno>
@@ -6,334 +8,42 @@
 #include <string>
 #include <vector>
 
+#include "line_intent.h"
 #include "model/model.h"
 #include "model/model_format.h"
-#include "model/scan.h"
+#include "model/scan_fast.h"
 #include "view_coverage.h"
+
+void CheckReport::Print(const char* kind, const std::string& file, int64_t line, const std::string& text) {
+    if (line > 0)
+        std::fprintf(out, "%s:%lld: %s: %s\n", file.c_str(), (long long)line, kind, text.c_str());
+    else
+        std::fprintf(out, "%s: %s: %s\n", file.c_str(), kind, text.c_str());
+}
 
 void CheckReport::Warning(const std::string& file, int64_t line, const std::string& text) {
     ++warnings;
-    if (line > 0)
-        std::fprintf(out, "%s:%lld: warning: %s\n", file.c_str(), (long long)line, text.c_str());
-    else
-        std::fprintf(out, "%s: warning: %s\n", file.c_str(), text.c_str());
+    Print("warning", file, line, text);
 }
 
 void CheckReport::Error(const std::string& file, int64_t line, const std::string& text) {
     ++errors;
-    if (line > 0)
-        std::fprintf(out, "%s:%lld: error: %s\n", file.c_str(), (long long)line, text.c_str());
-    else
-        std::fprintf(out, "%s: error: %s\n", file.c_str(), text.c_str());
+    Print("error", file, line, text);
 }
 
 void CheckReport::Note(const std::string& file, int64_t line, const std::string& text) {
-    if (line > 0)
-        std::fprintf(out, "%s:%lld: note: %s\n", file.c_str(), (long long)line, text.c_str());
-    else
-        std::fprintf(out, "%s: note: %s\n", file.c_str(), text.c_str());
+    Print("note", file, line, text);
 }
 
 namespace {
 
 const char* const FieldNames[5] = {"x", "y", "z", "u", "v"};
 
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool IsHexDigit(char c) {
-    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-bool IsLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c | 0x20) : c;
-}
-
-const char* SkipSpace(const char* p, const char* end) {
-    while (p < end && IsSpace(*p)) ++p;
-    return p;
-}
-
-bool StartsWith(const char* p, const char* end, const char* word) {
-    size_t n = std::strlen(word);
-    return size_t(end - p) >= n && std::memcmp(p, word, n) == 0;
-}
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-    size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
-
-// Length of a number written the plain way at p (sign; digits with an
-// optional fraction and exponent; "0x" hexadecimal; inf, infinity or nan),
-// or 0. Such a number reads the same to every reader, the loader included.
-size_t PlainNumberLength(const char* p, const char* end) {
-    const char* q = p;
-    if (q < end && (*q == '+' || *q == '-')) ++q;
-    auto word = [&](const char* w) {
-        size_t n = std::strlen(w);
-        if (size_t(end - q) < n) return false;
-        for (size_t i = 0; i < n; ++i)
-            if (Lower(q[i]) != w[i]) return false;
-        return true;
-    };
-    if (q < end && (Lower(*q) == 'i' || Lower(*q) == 'n')) {
-        if (word("infinity")) return size_t(q + 8 - p);
-        if (word("inf") || word("nan")) return size_t(q + 3 - p);
-        return 0;
-    }
-    bool hex = end - q >= 2 && q[0] == '0' && Lower(q[1]) == 'x';
-    if (hex) q += 2;
-    auto digit = [&](char c) { return hex ? IsHexDigit(c) : IsDigit(c); };
-    size_t digits = 0;
-    while (q < end && digit(*q)) ++q, ++digits;
-    if (q < end && *q == '.') {
-        ++q;
-        while (q < end && digit(*q)) ++q, ++digits;
-    }
-    if (digits == 0) return 0;
-    if (q < end && Lower(*q) == (hex ? 'p' : 'e')) {
-        const char* e = q + 1;
-        if (e < end && (*e == '+' || *e == '-')) ++e;
-        if (e >= end || !IsDigit(*e)) return 0;  // "1e": not plain
-        while (e < end && IsDigit(*e)) ++e;
-        q = e;
-    }
-    return size_t(q - p);
-}
-
-// A number that ends where a plain number must end.
-bool TakePlainNumber(const char*& p, const char* end) {
-    size_t n = PlainNumberLength(p, end);
-    if (!n) return false;
-    p += n;
-    return p == end || IsSpace(*p) || *p == '>';
-}
-
-#if defined(__GNUC__)
-#define CHECK_INLINE inline __attribute__((always_inline))
-#else
-#define CHECK_INLINE inline
-#endif
-
-CHECK_INLINE const char* SkipDigits(const char* q, const char* end) {
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // Eight bytes at a time: XOR with '0' turns digits into 0 to 9; adding
-    // 0x76 to the low seven bits sets a byte's top bit from 10 on.
-    while (end - q >= 8) {
-        uint64_t word;
-        std::memcpy(&word, q, sizeof word);
-        word ^= 0x3030303030303030ull;
-        uint64_t other =
-            (((word & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | word) & 0x8080808080808080ull;
-        if (other) return q + (__builtin_ctzll(other) >> 3);
-        q += 8;
-    }
-#endif
-    while (q < end && (unsigned char)(*q - '0') < 10) ++q;
-    return q;
-}
-
-// Past a decimal number that the loader's fast scan has read at q.
-const char* SkipScannedDecimal(const char* q, const char* end) {
-    q += q < end && (*q == '-' || *q == '+');
-    q = SkipDigits(q, end);
-    if (q < end && *q == '.') q = SkipDigits(q + 1, end);
-    if (q < end && (*q | 0x20) == 'e') {
-        const char* e = q + 1;
-        e += e < end && (*e == '-' || *e == '+');
-        const char* digits = SkipDigits(e, end);
-        if (digits != e) q = digits;  // "1e" is not a plain number: stop at the 'e'
-    }
-    return q;
-}
-
-// For a line that the loader's fast scan (ScanVertexLine) took whole, which
-// vouches for the keywords and every number: true when the numbers stand
-// apart ("1-2" reads as two) and only white space follows the last one.
-bool IsScannedLineClean(const char* p, const char* end, bool textured) {
-    p += sizeof VertexKeyword - 1;
-    const int count = textured ? 5 : 3;
-    for (int i = 0; i < count; ++i) {
-        p = SkipSpace(p, end);
-        if (i == 3) p = SkipSpace(SkipSpace(p + 2, end) + sizeof TexCoordKeyword - 1, end);  // ">>"
-        p = SkipScannedDecimal(p, end);
-        if (p < end && !IsSpace(*p) && !(i == 2 && textured && *p == '>')) return false;
-    }
-    return SkipSpace(p, end) == end;
-}
-
-// The fast path: a vertex line written exactly in the form the mode asks
-// for, every number plain, nothing after the last one. The loader's scan
-// reads such a line whole and as written.
-bool IsPlainVertexLine(const char* p, const char* end, bool textured) {
-    if (!StartsWith(p, end, VertexKeyword)) return false;
-    p += 6;
-    for (int i = 0; i < 3; ++i) {
-        p = SkipSpace(p, end);
-        if (!TakePlainNumber(p, end)) return false;
-    }
-    if (textured) {
-        p = SkipSpace(p, end);
-        if (!StartsWith(p, end, ">>")) return false;
-        p = SkipSpace(p + 2, end);
-        if (!StartsWith(p, end, TexCoordKeyword)) return false;
-        p += 6;
-        for (int i = 0; i < 2; ++i) {
-            p = SkipSpace(p, end);
-            if (!TakePlainNumber(p, end)) return false;
-        }
-    }
-    return SkipSpace(p, end) == end;
-}
-
-std::string Quote(const char* p, const char* end, size_t limit = 40) {
-    std::string text;
-    for (; p < end && text.size() < limit; ++p) {
-        unsigned char c = (unsigned char)*p;
-        if (c == '\n' || c == '\r') break;
-        if (c < 0x20 || c == 0x7F)
-            text += '?';
-        else
-            text += char(c);
-    }
-    if (p < end && *p != '\n' && *p != '\r') text += "...";
-    return "'" + text + "'";
-}
-
 std::string FormatFloat(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.9g", value);
     return text;
 }
-
-// ---------------------------------------------------------------------------
-// What a vertex line seems to mean, read leniently.
-
-enum class TokenKind { Plain, DecimalComma, Malformed, NotNumber };
-
-struct Token {
-    std::string text;
-    TokenKind kind;
-    float meant;  // Plain and DecimalComma only
-};
-
-struct VertexIntent {
-    bool blankBefore = false;       // white space before the first word
-    bool commentLike = false;       // blanks, then '#'
-    bool blankOnly = false;         // nothing but white space
-    std::string keyword;            // the first word
-    std::vector<Token> numbers;     // before ">>" or "TKoord"
-    std::string arrow;              // the run of '>' found, if any
-    std::string texWord;            // the word after the first numbers, if any
-    std::vector<Token> texNumbers;  // after it
-    std::string trailing;           // a second run of text that fits nowhere
-};
-
-Token ClassifyNumber(const std::string& text) {
-    Token token{text, TokenKind::NotNumber, 0.0f};
-    const char* p = text.data();
-    const char* end = p + text.size();
-    size_t plain = PlainNumberLength(p, end);
-    if (plain == text.size()) {
-        token.kind = TokenKind::Plain;
-        ConvertFloatText(p, text.size(), &token.meant);
-        return token;
-    }
-    size_t comma = text.find(',');
-    if (comma != std::string::npos && text.find(',', comma + 1) == std::string::npos) {
-        std::string dotted = text;
-        dotted[comma] = '.';
-        bool digitNear =
-            (comma > 0 && IsDigit(text[comma - 1])) || (comma + 1 < text.size() && IsDigit(text[comma + 1]));
-        if (digitNear && PlainNumberLength(dotted.data(), dotted.data() + dotted.size()) == dotted.size()) {
-            token.kind = TokenKind::DecimalComma;
-            ConvertFloatText(dotted.data(), dotted.size(), &token.meant);
-            return token;
-        }
-    }
-    if (plain > 0 ||
-        (!text.empty() && (IsDigit(text[0]) || text[0] == '-' || text[0] == '+' || text[0] == '.')))
-        token.kind = TokenKind::Malformed;
-    return token;
-}
-
-VertexIntent ReadVertexIntent(const char* p, const char* end) {
-    VertexIntent intent;
-    intent.blankBefore = p < end && IsSpace(*p);
-    p = SkipSpace(p, end);
-    if (p == end) {
-        intent.blankOnly = true;
-        return intent;
-    }
-    if (*p == '#') {
-        intent.commentLike = true;
-        return intent;
-    }
-    const char* w = p;
-    while (p < end && IsLetter(*p)) ++p;
-    intent.keyword.assign(w, p);
-    if (!EqualsIgnoringCase(intent.keyword, VertexKeyword)) {
-        // Not a vertex line; keep the rest as it stands for the message.
-        intent.trailing.assign(w, end);
-        return intent;
-    }
-    int section = 0;  // 0: coordinates, 1: texture coordinates
-    for (;;) {
-        p = SkipSpace(p, end);
-        if (p == end) break;
-        const char* start = p;
-        if (*p == '#') {
-            intent.trailing.assign(start, end);  // a note after the line's fields
-            break;
-        }
-        if (*p == '>') {
-            while (p < end && *p == '>') ++p;
-            if (section == 0 && intent.arrow.empty() && intent.texWord.empty()) {
-                intent.arrow.assign(start, p);
-                continue;
-            }
-        } else if (IsLetter(*p)) {
-            while (p < end && IsLetter(*p)) ++p;
-            std::string word(start, p);
-            bool isNumberWord = EqualsIgnoringCase(word, "inf") || EqualsIgnoringCase(word, "infinity") ||
-                                EqualsIgnoringCase(word, "nan");
-            bool isTexPlace = !intent.arrow.empty() || intent.numbers.size() >= 3;
-            if (!isNumberWord && section == 0 && intent.texWord.empty() && isTexPlace) {
-                intent.texWord = word;
-                section = 1;
-                continue;
-            }
-            if (isNumberWord && (p == end || IsSpace(*p) || *p == '>')) {
-                (section ? intent.texNumbers : intent.numbers).push_back(ClassifyNumber(word));
-                continue;
-            }
-            while (p < end && !IsSpace(*p) && *p != '>') ++p;
-            (section ? intent.texNumbers : intent.numbers).push_back(ClassifyNumber(std::string(start, p)));
-            continue;
-        } else {
-            while (p < end && !IsSpace(*p) && *p != '>') ++p;
-            if (!intent.arrow.empty() && intent.texWord.empty()) section = 1;
-            (section ? intent.texNumbers : intent.numbers).push_back(ClassifyNumber(std::string(start, p)));
-            continue;
-        }
-        // Something in a place where nothing more is expected.
-        intent.trailing.assign(start, end);
-        break;
-    }
-    return intent;
-}
-
-// ---------------------------------------------------------------------------
-// The whole check.
 
 class ModelChecker {
 public:
@@ -379,7 +89,7 @@ private:
     int64_t supplied_[5] = {0, 0, 0, 0, 0};  // line that last gave each field
 
     // Geometry of the vertices as stored.
-    int64_t nearCount_ = 0, farCount_ = 0, nearLine_ = 0, farLine_ = 0;
+    int64_t nearLine_ = 0, farLine_ = 0;  // the first vertex beyond the near or far plane
     int64_t firstVertexLine_ = 0;
     ViewCoverage coverage_;
     float triangle_[3][3] = {};  // the triangle being gathered
@@ -436,7 +146,7 @@ void ModelChecker::CheckHeader(bool isCount, int scanResult, int32_t value) {
 
     std::string why;
     const char* p = text;
-    if (p < end && IsSpace(*p)) {
+    if (p < end && IsScanSpace((unsigned char)*p)) {
         p = SkipSpace(p, end);
         if (p < end && *p == '#') {
             report_->Error(name_, lineNo,
@@ -601,7 +311,7 @@ void ModelChecker::ExplainVertexMismatch(const VertexIntent& intent, bool textur
 void ModelChecker::CheckVertexLine(bool textured, int full, int scanned, bool isFastScan, const float* hold) {
     int64_t lineNo = lineNo_;
     for (int f = 0; f < scanned; ++f) supplied_[f] = lineNo;
-    if (isFastScan && IsScannedLineClean(lineText_, lineText_ + lineLength_, textured)) return;
+    if (isFastScan && IsTakenLineSpaced(lineText_, lineLength_, textured)) return;
     const char* end = LineEnd();
     if (scanned == full && end == lineText_ + lineLength_ && IsPlainVertexLine(lineText_, end, textured))
         return;
@@ -639,15 +349,9 @@ void ModelChecker::CheckVertexLine(bool textured, int full, int scanned, bool is
 }
 
 void ModelChecker::AddVertex(const float* hold, int64_t line, int64_t times) {
-    unsigned codes = ViewClipCodes(hold);
-    if (codes & NearPlaneCode) {
-        if (!nearCount_) nearLine_ = line;
-        nearCount_ += times;
-    }
-    if (codes & FarPlaneCode) {
-        if (!farCount_) farLine_ = line;
-        farCount_ += times;
-    }
+    const unsigned codes = coverage_.AddVertices(hold, times);
+    if ((codes & NearPlaneCode) && !nearLine_) nearLine_ = line;
+    if ((codes & FarPlaneCode) && !farLine_) farLine_ = line;
     while (times > 0) {
         if (vertexInTriangle_ == 0 && times >= 3) {
             // Whole triangles of one repeated vertex settle at once.
@@ -668,16 +372,8 @@ void ModelChecker::AddVertex(const float* hold, int64_t line, int64_t times) {
 }
 
 void ModelChecker::ReportGeometry(int64_t triangles) {
-    if (nearCount_)
-        report_->Warning(name_, nearLine_,
-                         std::to_string(nearCount_) + (nearCount_ == 1 ? " vertex lies" : " vertices lie") +
-                             " nearer than the near plane (z above " + FormatFloat(ViewDistance - ViewNear) +
-                             "), first here: the triangles there are cut");
-    if (farCount_)
-        report_->Warning(name_, farLine_,
-                         std::to_string(farCount_) + (farCount_ == 1 ? " vertex lies" : " vertices lie") +
-                             " beyond the far plane (z below " + FormatFloat(ViewDistance - ViewFar) +
-                             "), first here: the triangles there are cut");
+    if (coverage_.nearVertices) report_->Warning(name_, nearLine_, coverage_.ClipPlaneWarning(NearPlaneCode));
+    if (coverage_.farVertices) report_->Warning(name_, farLine_, coverage_.ClipPlaneWarning(FarPlaneCode));
     if (coverage_.withoutArea)
         report_->Warning(name_, firstWithoutAreaLine_,
                          std::to_string(coverage_.withoutArea) +

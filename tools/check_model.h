@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <string>
 
-#include "render/view.h"
-
 // Collects the findings of one check and prints them in the compiler style
 // that editors understand: "FILE:LINE: warning: TEXT" (or "error:").
 struct CheckReport {
@@ -19,6 +17,9 @@ struct CheckReport {
     void Warning(const std::string& file, int64_t line, const std::string& text);
     void Error(const std::string& file, int64_t line, const std::string& text);
     void Note(const std::string& file, int64_t line, const std::string& text);
+
+private:
+    void Print(const char* kind, const std::string& file, int64_t line, const std::string& text);
 };
 
 struct ModelCheckResult {

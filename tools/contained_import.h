@@ -10,15 +10,12 @@
 #include <vector>
 
 #include "model/model.h"
+#include "signed_axis.h"
 
 struct ImportLimits {
     int64_t memoryMiB = 2048;  // address space of the child (resident size in sanitizer builds)
     int64_t seconds = 60;      // wall-clock time of the child
 };
-
-// A signed axis: 1, 2, 3 for +x, +y, +z; -1, -2, -3 for the negative
-// directions; 0 for none.
-typedef int SignedAxis;
 
 struct ImportedMesh {
     std::vector<ModelTriangle> triangles;  // u, v are 0 where the source has none

@@ -1,9 +1,11 @@
+// convert's placement of a mesh in the fixed view: turning, fitting and box
+// texture coordinates.
 #include "model_placement.h"
 
 #include <cmath>
 #include <cstdlib>
 
-#include "check_model.h"
+#include "render/view.h"
 
 namespace {
 
@@ -103,8 +105,7 @@ void FitIntoView(std::vector<ModelTriangle>* triangles, double share) {
             double d = std::sqrt(dx * dx + dy * dy + dz * dz);
             if (std::isfinite(d) && d > radius) radius = d;
         }
-    const double halfAngle = ViewFieldOfView / 2 * 3.14159265358979323846 / 180.0;
-    double scale = radius > 0 ? ViewDistance * std::sin(halfAngle) * share / radius : 1.0;
+    double scale = radius > 0 ? ViewDistance * std::sin(ViewHalfAngle) * share / radius : 1.0;
     for (ModelTriangle& triangle : *triangles)
         for (ModelVertex& vertex : triangle.vertices) {
             vertex.x = float((vertex.x - centre[0]) * scale);

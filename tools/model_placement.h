@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "contained_import.h"
+#include "model/model.h"
+#include "signed_axis.h"
 
 // The source axes that become the view's +X (right), +Y (up) and +Z (toward
 // the viewer).

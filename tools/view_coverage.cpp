@@ -1,13 +1,16 @@
+// What the fixed view makes of triangles: clip codes, area on screen, and
+// whether any pixel centre of the view is covered.
 #include "view_coverage.h"
 
 #include <cmath>
+#include <cstdio>
 
-#include "check_model.h"
+#include "render/view.h"
 
 namespace {
 
 // gluPerspective's scale of x and y: the cotangent of half the field of view.
-const double cotangent = 1.0 / std::tan(ViewFieldOfView / 2 * 3.14159265358979323846 / 180.0);
+const double cotangent = 1.0 / std::tan(ViewHalfAngle);
 const double scaleX = cotangent / ViewAspect;
 const double scaleY = cotangent;
 
@@ -178,6 +181,23 @@ bool ViewCoverage::AddTriangle(const float p[3][3]) {
     if (!coversPixel && !(codes[0] & codes[1] & codes[2]))
         coversPixel = CoversPixel(p, codes[0] | codes[1] | codes[2]);
     return true;
+}
+
+unsigned ViewCoverage::AddVertices(const float* p, int64_t count) {
+    const unsigned codes = ViewClipCodes(p);
+    if (codes & NearPlaneCode) nearVertices += count;
+    if (codes & FarPlaneCode) farVertices += count;
+    return codes;
+}
+
+std::string ViewCoverage::ClipPlaneWarning(unsigned planeCode) const {
+    const bool isNear = planeCode == NearPlaneCode;
+    const int64_t count = isNear ? nearVertices : farVertices;
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%.9g", isNear ? ViewDistance - ViewNear : ViewDistance - ViewFar);
+    return std::to_string(count) + (count == 1 ? " vertex lies" : " vertices lie") +
+           (isNear ? " nearer than the near plane (z above " : " beyond the far plane (z below ") + limit +
+           "), first here: the triangles there are cut";
 }
 
 void ViewCoverage::AddPointTriangles(const float* p, int64_t count) {
