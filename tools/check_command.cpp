@@ -11,39 +11,33 @@
 #include "check_model.h"
 #include "commands.h"
 #include "headless_gl.h"
+#include "render/view.h"
 #include "texture/texture.h"
+#include "texture_failure.h"
 
 namespace {
-
-const char* const ModelName = "poligon.m";
-const char* const PictureName = "Wall.bmp";
 
 std::string JoinPath(const std::string& folder, const char* name) {
     if (folder.empty()) return name;
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
+// The error for a picture the viewer cannot make its texture of.
+void ReportPictureFailure(const TextureLoadReport& load, const std::string& shownName, CheckReport* report) {
+    const std::string stops = "the viewer stops at start (\"Initialization Failed.\")";
+    if (load.failure == PictureFailureMissing)
+        report->Error(shownName, 0, "missing: the viewer cannot make its texture and stops at start "
+                                    "(\"Initialization Failed.\")");
+    else if (load.failure == PictureFailureNoTexture)
+        report->Error(shownName, 0, "the picture cannot be made into a texture (too large?): " + stops);
+    else
+        report->Error(shownName, 0, "cannot be read (" + DescribeTextureFailure(load) + "): " + stops);
+}
+
 // "Wall.bmp" in `folder`, made into a texture as the viewer's scene set-up
 // makes it: from the folder as the current directory, in a fresh context.
+// Without a context, the picture is still read as the loader reads it.
 void CheckPicture(const std::string& folder, const std::string& shownName, CheckReport* report) {
-    std::string path = JoinPath(folder, PictureName);
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) {
-        report->Error(
-            shownName, 0,
-            std::string(errno == ENOENT ? "missing" : std::strerror(errno)) +
-                ": the viewer cannot make its texture and stops at start (\"Initialization Failed.\")");
-        return;
-    }
-    if (FILE* probe = std::fopen(path.c_str(), "rb")) {
-        std::fclose(probe);
-    } else {
-        report->Error(shownName, 0,
-                      std::string("cannot be read (") + std::strerror(errno) +
-                          "): the viewer stops at start (\"Initialization Failed.\")");
-        return;
-    }
-
     char start[4096];
     bool hasStart = getcwd(start, sizeof start) != nullptr;
     if (!folder.empty() && chdir(folder.c_str()) != 0) {
@@ -52,19 +46,17 @@ void CheckPicture(const std::string& folder, const std::string& shownName, Check
     }
     HeadlessGl gl;
     std::string glError;
+    TextureLoadReport load;
     if (!OpenHeadlessGl(&gl, 0, 0, &glError)) {
-        report->Note(shownName, 0,
-                     "the picture and texture sizes are not known here (no OpenGL context: " + glError + ")");
+        if (!ReadPictureReported(ScenePictureName, &load))
+            ReportPictureFailure(load, shownName, report);
+        else
+            report->Note(shownName, 0,
+                         "the picture and texture sizes are not known here (no OpenGL context: " + glError + ")");
     } else {
         GLuint texture = 0;
-        TextureLoadReport load;
-        if (!LoadPictureTextureReported(PictureName, &texture, &load)) {
-            report->Error(shownName, 0,
-                          load.isPictureLoaded
-                              ? "the picture cannot be made into a texture (too large?): the viewer stops at "
-                                "start (\"Initialization Failed.\")"
-                              : "the picture cannot be read (not a picture, or a format the viewer does not "
-                                "read): the viewer stops at start (\"Initialization Failed.\")");
+        if (!LoadPictureTextureReported(ScenePictureName, &texture, &load)) {
+            ReportPictureFailure(load, shownName, report);
         } else {
             GLint maxSide = 0;
             glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
@@ -109,12 +101,12 @@ int RunCheckCommand(int argc, char** argv) {
         isFolder = true;
         folder = given;
     }
-    std::string modelPath = isFolder ? JoinPath(folder, ModelName) : given;
+    std::string modelPath = isFolder ? JoinPath(folder, SceneModelName) : given;
 
     CheckReport report;
     ModelCheckResult model = CheckModelFile(modelPath.c_str(), modelPath, &report);
     if (!model.isRead) report.Error(modelPath, 0, "cannot be read: " + model.readError);
-    if (isFolder) CheckPicture(folder, JoinPath(folder, PictureName), &report);
+    if (isFolder) CheckPicture(folder, JoinPath(folder, ScenePictureName), &report);
 
     if (model.isRead)
         std::printf("%s: %d triangle%s, mode %d, %d warning%s, %d error%s\n", modelPath.c_str(),

@@ -6,14 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "commands.h"
+#include "gl_read_back.h"
 #include "headless_gl.h"
 #include "png_output.h"
-#include "render/view.h"
 #include "render/render.h"
-#include "texture/picture_decode.h"
+#include "render/view.h"
+#include "texture/texture.h"
+#include "texture_failure.h"
 
 namespace {
 
@@ -31,22 +32,6 @@ bool ParseSize(const char* text, int32_t* width, int32_t* height) {
     *width = int32_t(w);
     *height = int32_t(h);
     return true;
-}
-
-// Why the viewer's texture cannot be made from "Wall.bmp" in the current
-// directory, as the Linux picture service would refuse it.
-std::string WhyNoTexture() {
-    FILE* file = std::fopen("Wall.bmp", "rb");
-    if (!file) return std::strerror(errno);
-    uint8_t start[8];
-    size_t size = std::fread(start, 1, sizeof start, file);
-    bool isReadError = std::ferror(file) != 0;
-    std::fclose(file);
-    if (isReadError) return std::strerror(EIO);
-    if (SniffPictureFormat(start, size) == PictureFormatNone) return "not a BMP, PNG, JPEG or GIF picture";
-    return "the picture cannot be decoded, or is larger than the viewer takes (sides up to " +
-           std::to_string(MaxPictureSide) + ", " + std::to_string(MaxPictureBytes >> 20) +
-           " MiB of pixels)";
 }
 
 int Usage() {
@@ -100,22 +85,21 @@ int RunSnapshotCommand(int argc, char** argv) {
     }
     int status = 0;
     ResizeScene(width, height);
-    if (!InitScene()) {
+    TextureLoadReport texture;
+    if (!InitSceneReported(&texture)) {
         std::fputs("Initialization Failed.\n", stderr);
         std::string picture = dir ? std::string(dir) : std::string();
         if (!picture.empty() && picture.back() != '/') picture += '/';
-        picture += "Wall.bmp";
+        picture += ScenePictureName;
         std::fprintf(stderr, "polyview-tool snapshot: cannot read %s: %s\n", picture.c_str(),
-                     WhyNoTexture().c_str());
+                     DescribeTextureFailure(texture).c_str());
         status = 1;
     } else {
         DrawScene();
         glFinish();
-        std::vector<uint8_t> frame(size_t(width) * size_t(height) * 4);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, frame.data());
+        const GlImage frame = ReadFramePixels(0, 0, width, height);
         // A window on screen has no alpha: the PNG is the RGB picture.
-        if (!WriteBottomUpPng(out, frame.data(), width, height, false, &error)) {
+        if (!WriteBottomUpPng(out, frame.rgba.data(), width, height, false, &error)) {
             std::fprintf(stderr, "polyview-tool snapshot: cannot write '%s': %s\n", outPath, error.c_str());
             status = 1;
         }

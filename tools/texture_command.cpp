@@ -5,25 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "commands.h"
+#include "gl_read_back.h"
 #include "headless_gl.h"
 #include "png_output.h"
 #include "texture/texture.h"
-
-namespace {
-
-// Writes the bound texture's level 0 as a PNG, top row first, alpha kept.
-bool WriteTexturePng(const std::string& path, int32_t width, int32_t height, std::string* error) {
-    std::vector<uint8_t> texels(size_t(width) * size_t(height) * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    // Texture row 0 is the picture's bottom row, as in a read-back.
-    return WriteBottomUpPng(path, texels.data(), width, height, true, error);
-}
-
-}  // namespace
 
 int RunTextureCommand(int argc, char** argv) {
     const char* picturePath = nullptr;
@@ -80,15 +67,19 @@ int RunTextureCommand(int argc, char** argv) {
                      picturePath);
         status = 1;
     } else {
-        GLint width = 0, height = 0;
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+        int32_t width = 0, height = 0;
+        GetBoundTextureSize(&width, &height);
         std::printf("picture %dx%d\ntexture %dx%d\n", int(load.pictureWidth), int(load.pictureHeight),
                     int(width), int(height));
-        if (outPath && !WriteTexturePng(out, width, height, &error)) {
-            std::fprintf(stderr, "polyview-tool texture: cannot write '%s': %s\n", outPath,
-                         error.c_str());
-            status = 1;
+        if (outPath) {
+            // Texture row 0 is the picture's bottom row, as in a frame read
+            // back; the PNG keeps the alpha.
+            const GlImage texels = ReadBoundTexture();
+            if (!WriteBottomUpPng(out, texels.rgba.data(), texels.width, texels.height, true, &error)) {
+                std::fprintf(stderr, "polyview-tool texture: cannot write '%s': %s\n", outPath,
+                             error.c_str());
+                status = 1;
+            }
         }
         if (std::fflush(stdout) != 0) status = 1;
     }

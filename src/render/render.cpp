@@ -1,3 +1,5 @@
+// The render state, the projection, the scene's loading and the drawing of
+// the model from the store, in OpenGL 1.1 and GLU.
 #include "render/render.h"
 
 #include <GL/glu.h>
@@ -20,14 +22,18 @@ void ResizeScene(int32_t width, int32_t height) {
 }
 
 bool InitScene() {
+    return InitSceneReported(nullptr);
+}
+
+bool InitSceneReported(TextureLoadReport* report) {
     glShadeModel(GL_SMOOTH);
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    if (!LoadPictureTexture("Wall.bmp", &wallTexture)) return false;
-    LoadModelFile("poligon.m");
+    if (!LoadPictureTextureReported(ScenePictureName, &wallTexture, report)) return false;
+    LoadModelFile(SceneModelName);
     return true;
 }
 

@@ -22,7 +22,14 @@ void ResizeScene(int32_t width, int32_t height);
 // cannot be made.
 bool InitScene();
 
-// Draws one frame of the model 5 units in front of the viewer. Always 1.
+// InitScene, also filling `report` with the texture load's (for
+// polyview-tool snapshot, which says why a scene could not be made).
+struct TextureLoadReport;
+bool InitSceneReported(TextureLoadReport* report);
+
+// Draws one frame of the model 5 units in front of the viewer. Returns 1: an
+// integer truth value that the interface keeps, though drawing cannot fail
+// and the main loop does not look at it.
 int DrawScene();
 
 // Enables 2D texturing and binds `texture` when the model is textured.

@@ -1,34 +1,19 @@
-// The platform's picture service, as the texture loader uses it. One
-// implementation sits over OLE Automation and GDI (Windows), one over the
-// picture formats' own libraries (elsewhere). The loader calls, in this order: LoadPicture,
+// The platform's picture service, as the texture loader uses it. Each
+// platform has one implementation (picture_service_<platform>.cpp: OLE
+// Automation and GDI on Windows, the picture formats' own libraries on
+// Linux), which keeps what a picture needs in a record of its own behind the
+// opaque handle below. The loader calls, in this order: LoadPicture,
 // OpenPictureCanvas, MeasurePicture, CreatePixelBlock, DrawPicture, and
 // ReleasePicture on every path once LoadPicture has succeeded.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <ocidl.h>
-#include <olectl.h>
+#include "texture/texture.h"
 
-struct PictureRecord {
-    IPicture* picture;
-    HDC memoryContext;
-    HBITMAP section;
-    HGDIOBJ previousBitmap;  // the memory context's bitmap before the section
-    OLE_XSIZE_HIMETRIC himetricWidth;
-    OLE_YSIZE_HIMETRIC himetricHeight;
-};
-#else
-#include "texture/picture_decode.h"
-
-struct PictureRecord {
-    DecodedPicture decoded;  // the picture, top row first
-    PixelMemory block;       // the pixel block, zero-initialised
-};
-#endif
+// One loaded picture and what drawing it takes; defined by each
+// implementation.
+struct PictureRecord;
 
 // The current directory into `directory` (capacity bytes with the NUL);
 // false when it cannot be read or does not fit.
@@ -40,10 +25,12 @@ bool ReadCurrentDirectory(char* directory, int32_t capacity);
 // unchanged.
 void WidenPath(const char* fullPath, char16_t* widePath, int32_t capacity);
 
-// Loads the picture at the wide path or address. False: missing, unreadable,
-// a format the service cannot read, too large, or an address it cannot
-// fetch; nothing is held then.
-bool LoadPicture(const char16_t* widePath, PictureRecord* picture);
+// Loads the picture at the wide path or address into a new record. On
+// failure returns false with nothing held, the reason in `failure` and, for
+// PictureFailureMissing and PictureFailureNotReadable, the errno value in
+// `systemError`.
+bool LoadPicture(const char16_t* widePath, PictureRecord** picture, PictureFailure* failure,
+                 int* systemError);
 
 // Whatever the drawing needs besides the picture (Windows: the memory device
 // context). False when it cannot be made.
@@ -62,5 +49,6 @@ bool CreatePixelBlock(PictureRecord* picture, int32_t width, int32_t height,
 // byte that the loader overwrites.
 void DrawPicture(PictureRecord* picture, int32_t width, int32_t height);
 
-// Gives back everything the record holds; safe on a partly made record.
+// Gives back everything the record holds, and the record; safe on a partly
+// made record.
 void ReleasePicture(PictureRecord* picture);

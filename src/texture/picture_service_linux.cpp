@@ -9,12 +9,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "texture/picture_decode.h"
 #include "texture/picture_scale.h"
+
+// The Linux service's record of one picture.
+struct PictureRecord {
+    DecodedPicture decoded;  // the picture, top row first
+    PixelMemory block;       // the pixel block, zero-initialised
+};
 
 namespace {
 
@@ -23,16 +31,30 @@ namespace {
 constexpr int64_t MaxPictureFileBytes = MaxPictureBytes + (1 << 20);
 
 // A regular file of an allowed size, opened for reading; anything else (a
-// folder, a device, a FIFO that would block) is refused.
-FILE* OpenPictureFile(const char* path) {
+// folder, a device, a FIFO that would block) is refused, with the reason.
+FILE* OpenPictureFile(const char* path, PictureFailure* failure, int* systemError) {
     int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) return nullptr;
+    if (descriptor < 0) {
+        *failure = errno == ENOENT ? PictureFailureMissing : PictureFailureNotReadable;
+        *systemError = errno;
+        return nullptr;
+    }
     struct stat status;
     FILE* file = nullptr;
-    if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
-        status.st_size <= MaxPictureFileBytes &&
-        fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) == 0)
-        file = fdopen(descriptor, "rb");
+    if (fstat(descriptor, &status) != 0) {
+        *failure = PictureFailureNotReadable;
+        *systemError = errno;
+    } else if (!S_ISREG(status.st_mode)) {
+        *failure = PictureFailureNotAFile;
+    } else if (status.st_size == 0) {
+        *failure = PictureFailureNotAPicture;
+    } else if (status.st_size > MaxPictureFileBytes) {
+        *failure = PictureFailureTooLarge;
+    } else if (fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0 ||
+               !(file = fdopen(descriptor, "rb"))) {
+        *failure = PictureFailureNotReadable;
+        *systemError = errno;
+    }
     if (!file) {
         close(descriptor);
         return nullptr;
@@ -114,27 +136,46 @@ void WidenPath(const char* fullPath, char16_t* widePath, int32_t capacity) {
     widePath[out] = 0;
 }
 
-bool LoadPicture(const char16_t* widePath, PictureRecord* picture) {
+bool LoadPicture(const char16_t* widePath, PictureRecord** picture, PictureFailure* failure,
+                 int* systemError) {
     std::vector<char> path;
     NarrowPath(widePath, &path);
-    if (std::strstr(path.data(), "http://")) return false;  // no fetching here
+    if (std::strstr(path.data(), "http://")) {  // no fetching here
+        *failure = PictureFailureAddress;
+        return false;
+    }
 
-    FILE* file = OpenPictureFile(path.data());
+    FILE* file = OpenPictureFile(path.data(), failure, systemError);
     if (!file) return false;
+    PictureRecord* record = new (std::nothrow) PictureRecord{};
     uint8_t signature[8];
+    errno = 0;
     size_t signatureBytes = std::fread(signature, 1, sizeof signature, file);
-    bool isDecoded = false;
-    if (std::fseek(file, 0, SEEK_SET) == 0) {
+    *failure = PictureFailureUndecodable;
+    if (!record) {
+        *failure = PictureFailureNotReadable;
+        *systemError = ENOMEM;
+    } else if (std::ferror(file) || std::fseek(file, 0, SEEK_SET) != 0) {
+        *failure = PictureFailureNotReadable;
+        *systemError = errno ? errno : EIO;
+    } else {
+        bool isDecoded = false;
         switch (SniffPictureFormat(signature, signatureBytes)) {
-            case PictureFormatBmp: isDecoded = DecodeBmp(file, &picture->decoded); break;
-            case PictureFormatPng: isDecoded = DecodePng(file, &picture->decoded); break;
-            case PictureFormatJpeg: isDecoded = DecodeJpeg(file, &picture->decoded); break;
-            case PictureFormatGif: isDecoded = DecodeGif(file, &picture->decoded); break;
-            case PictureFormatNone: break;
+            case PictureFormatBmp: isDecoded = DecodeBmp(file, &record->decoded); break;
+            case PictureFormatPng: isDecoded = DecodePng(file, &record->decoded); break;
+            case PictureFormatJpeg: isDecoded = DecodeJpeg(file, &record->decoded); break;
+            case PictureFormatGif: isDecoded = DecodeGif(file, &record->decoded); break;
+            case PictureFormatNone: *failure = PictureFailureNotAPicture; break;
         }
+        if (isDecoded) *failure = PictureFailureNone;
     }
     std::fclose(file);
-    return isDecoded;
+    if (*failure != PictureFailureNone) {
+        delete record;
+        return false;
+    }
+    *picture = record;
+    return true;
 }
 
 bool OpenPictureCanvas(PictureRecord*) { return true; }
@@ -159,4 +200,5 @@ void DrawPicture(PictureRecord* picture, int32_t width, int32_t height) {
 void ReleasePicture(PictureRecord* picture) {
     FreePixelMemory(&picture->block);
     FreeDecodedPicture(&picture->decoded);
+    delete picture;
 }

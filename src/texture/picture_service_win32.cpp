@@ -2,7 +2,44 @@
 // decodes, IPicture::Render draws into a DIB section that is the pixel block.
 #include "texture/picture_service.h"
 
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <cerrno>
+#include <new>
+
 static_assert(sizeof(OLECHAR) == sizeof(char16_t), "OLE strings are UTF-16");
+
+// The Windows service's record of one picture.
+struct PictureRecord {
+    IPicture* picture;
+    HDC memoryContext;
+    HBITMAP section;
+    HGDIOBJ previousBitmap;  // the memory context's bitmap before the section
+    OLE_XSIZE_HIMETRIC himetricWidth;
+    OLE_YSIZE_HIMETRIC himetricHeight;
+};
+
+namespace {
+
+// The reason for a failed OleLoadPicturePath, as far as its result tells.
+void DescribeLoadFailure(HRESULT result, PictureFailure* failure, int* systemError) {
+    if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) ||
+        result == STG_E_FILENOTFOUND || result == STG_E_PATHNOTFOUND) {
+        *failure = PictureFailureMissing;
+        *systemError = ENOENT;
+    } else if (result == E_ACCESSDENIED || result == STG_E_ACCESSDENIED) {
+        *failure = PictureFailureNotReadable;
+        *systemError = EACCES;
+    } else if (result == CTL_E_INVALIDPICTURE) {
+        *failure = PictureFailureNotAPicture;
+    } else {
+        *failure = PictureFailureUndecodable;
+    }
+}
+
+}  // namespace
 
 bool ReadCurrentDirectory(char* directory, int32_t capacity) {
     directory[0] = '\0';
@@ -15,13 +52,25 @@ void WidenPath(const char* fullPath, char16_t* widePath, int32_t capacity) {
     MultiByteToWideChar(CP_ACP, 0, fullPath, -1, reinterpret_cast<LPWSTR>(widePath), capacity);
 }
 
-bool LoadPicture(const char16_t* widePath, PictureRecord* picture) {
+bool LoadPicture(const char16_t* widePath, PictureRecord** picture, PictureFailure* failure,
+                 int* systemError) {
+    PictureRecord* record = new (std::nothrow) PictureRecord{};
+    if (!record) {
+        *failure = PictureFailureNotReadable;
+        *systemError = ENOMEM;
+        return false;
+    }
     void* loaded = nullptr;
     HRESULT result = OleLoadPicturePath(
         reinterpret_cast<LPOLESTR>(const_cast<char16_t*>(widePath)), nullptr, 0, 0,
         IID_IPicture, &loaded);
-    if (FAILED(result)) return false;
-    picture->picture = static_cast<IPicture*>(loaded);
+    if (FAILED(result)) {
+        DescribeLoadFailure(result, failure, systemError);
+        delete record;
+        return false;
+    }
+    record->picture = static_cast<IPicture*>(loaded);
+    *picture = record;
     return true;
 }
 
@@ -71,5 +120,5 @@ void ReleasePicture(PictureRecord* picture) {
     }
     if (picture->memoryContext) DeleteDC(picture->memoryContext);
     if (picture->picture) picture->picture->Release();
-    *picture = PictureRecord{};
+    delete picture;
 }

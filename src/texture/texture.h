@@ -50,10 +50,27 @@ void ConvertPixels(uint8_t* pixels, int32_t width, int32_t height);
 void CreatePictureTexture(const uint8_t* pixels, int32_t width, int32_t height,
                           GLuint* textureOut);
 
+// Why a load failed. The picture service tells the reasons about the file;
+// the loader adds the path and the texture's.
+enum PictureFailure {
+    PictureFailureNone,         // the texture was made
+    PictureFailurePathTooLong,  // the current directory and the name do not fit FullPathCapacity
+    PictureFailureMissing,      // no file by that name
+    PictureFailureNotReadable,  // there, but it cannot be opened or read (systemError says why)
+    PictureFailureNotAFile,     // a folder, a device or a FIFO: not a regular file
+    PictureFailureNotAPicture,  // no picture format the service reads
+    PictureFailureUndecodable,  // its format's decoder refuses it: damaged, a variant it does not
+                                // read, or beyond the service's size caps
+    PictureFailureTooLarge,     // a file larger than the service reads
+    PictureFailureAddress,      // an address the service does not fetch
+    PictureFailureNoTexture,    // the picture was read, but no texture could be made of it
+};
+
 // What one load did, for polyview-tool and the benchmark. Stages that the load
 // did not reach leave their fields 0.
 struct TextureLoadReport {
-    bool isPictureLoaded;       // the picture service read the picture
+    PictureFailure failure;     // why the load failed; PictureFailureNone when it did not
+    int systemError;            // errno for PictureFailureMissing and PictureFailureNotReadable
     int32_t pictureWidth;       // the picture's natural size in pixels
     int32_t pictureHeight;
     int32_t textureWidth;       // the texture made of it
@@ -66,3 +83,8 @@ struct TextureLoadReport {
 
 // LoadPictureTexture, also filling `report` (which may be null).
 bool LoadPictureTextureReported(const char* pictureName, GLuint* textureOut, TextureLoadReport* report);
+
+// The load's picture steps alone, with no rendering context: forms the path,
+// has the service load and measure the picture, and gives it back. Fills the
+// report's failure and picture size; false when the load would fail there.
+bool ReadPictureReported(const char* pictureName, TextureLoadReport* report);

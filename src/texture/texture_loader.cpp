@@ -13,6 +13,38 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The load's first steps: the full path, the service's load, the canvas.
+// Null on failure, with the reason in `report`; otherwise the record, which
+// the caller gives back with ReleasePicture.
+PictureRecord* OpenPicture(const char* pictureName, TextureLoadReport* report) {
+    char fullPath[FullPathCapacity];
+    bool isFormed;
+    if (IsPictureAddress(pictureName)) {
+        isFormed = FormFullPath(pictureName, nullptr, PathSeparator, fullPath);
+    } else {
+        char currentDirectory[FullPathCapacity];
+        isFormed = ReadCurrentDirectory(currentDirectory, FullPathCapacity) &&
+                   FormFullPath(pictureName, currentDirectory, PathSeparator, fullPath);
+    }
+    if (!isFormed) {
+        report->failure = PictureFailurePathTooLong;
+        return nullptr;
+    }
+    char16_t widePath[FullPathCapacity];
+    WidenPath(fullPath, widePath, FullPathCapacity);
+
+    auto start = std::chrono::steady_clock::now();
+    PictureRecord* picture = nullptr;
+    if (!LoadPicture(widePath, &picture, &report->failure, &report->systemError)) return nullptr;
+    report->decodeSeconds = SecondsSince(start);
+    if (!OpenPictureCanvas(picture)) {
+        ReleasePicture(picture);
+        report->failure = PictureFailureNoTexture;
+        return nullptr;
+    }
+    return picture;
+}
+
 }  // namespace
 
 void CreatePictureTexture(const uint8_t* pixels, int32_t width, int32_t height,
@@ -32,43 +64,23 @@ bool LoadPictureTextureReported(const char* pictureName, GLuint* textureOut, Tex
     TextureLoadReport ignored;
     if (!report) report = &ignored;
     *report = TextureLoadReport{};
-    char fullPath[FullPathCapacity];
-    if (IsPictureAddress(pictureName)) {
-        if (!FormFullPath(pictureName, nullptr, PathSeparator, fullPath)) return false;
-    } else {
-        char currentDirectory[FullPathCapacity];
-        if (!ReadCurrentDirectory(currentDirectory, FullPathCapacity)) return false;
-        if (!FormFullPath(pictureName, currentDirectory, PathSeparator, fullPath)) return false;
-    }
-    char16_t widePath[FullPathCapacity];
-    WidenPath(fullPath, widePath, FullPathCapacity);
-
-    auto start = std::chrono::steady_clock::now();
-    PictureRecord picture = {};
-    if (!LoadPicture(widePath, &picture)) return false;
-    report->isPictureLoaded = true;
-    report->decodeSeconds = SecondsSince(start);
-    if (!OpenPictureCanvas(&picture)) {
-        ReleasePicture(&picture);
-        return false;
-    }
+    PictureRecord* picture = OpenPicture(pictureName, report);
+    if (!picture) return false;
 
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    int32_t pictureWidth = 0, pictureHeight = 0;
-    MeasurePicture(&picture, &pictureWidth, &pictureHeight);
-    int32_t textureWidth = ChooseTextureSide(pictureWidth, maxSide);
-    int32_t textureHeight = ChooseTextureSide(pictureHeight, maxSide);
-    report->pictureWidth = pictureWidth;
-    report->pictureHeight = pictureHeight;
+    MeasurePicture(picture, &report->pictureWidth, &report->pictureHeight);
+    int32_t textureWidth = ChooseTextureSide(report->pictureWidth, maxSide);
+    int32_t textureHeight = ChooseTextureSide(report->pictureHeight, maxSide);
 
     uint8_t* pixels = nullptr;
-    if (!CreatePixelBlock(&picture, textureWidth, textureHeight, &pixels)) {
-        ReleasePicture(&picture);
+    if (!CreatePixelBlock(picture, textureWidth, textureHeight, &pixels)) {
+        ReleasePicture(picture);
+        report->failure = PictureFailureNoTexture;
         return false;
     }
-    start = std::chrono::steady_clock::now();
-    DrawPicture(&picture, textureWidth, textureHeight);
+    auto start = std::chrono::steady_clock::now();
+    DrawPicture(picture, textureWidth, textureHeight);
     report->scaleSeconds = SecondsSince(start);
 
     start = std::chrono::steady_clock::now();
@@ -81,6 +93,15 @@ bool LoadPictureTextureReported(const char* pictureName, GLuint* textureOut, Tex
     report->textureWidth = textureWidth;
     report->textureHeight = textureHeight;
 
-    ReleasePicture(&picture);
+    ReleasePicture(picture);
+    return true;
+}
+
+bool ReadPictureReported(const char* pictureName, TextureLoadReport* report) {
+    *report = TextureLoadReport{};
+    PictureRecord* picture = OpenPicture(pictureName, report);
+    if (!picture) return false;
+    MeasurePicture(picture, &report->pictureWidth, &report->pictureHeight);
+    ReleasePicture(picture);
     return true;
 }

@@ -1,5 +1,6 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <random>
@@ -396,7 +397,15 @@ TEST_F(CheckCommand, FolderChecksThePictureAsTheViewerUsesIt) {
     Write("not a picture", "Wall.bmp");
     CheckOutput broken = ParseCheck(RunTool("check '" + dir_ + "'"));
     EXPECT_EQ(broken.status, 1);
-    EXPECT_TRUE(Has(broken, 0, "error", {"cannot be read"})) << broken.raw;
+    EXPECT_TRUE(Has(broken, 0, "error", {"cannot be read", "not a BMP, PNG, JPEG or GIF picture"})) << broken.raw;
+
+    // The loader's reason, at once: nothing opens a FIFO to wait for a writer.
+    std::remove((dir_ + "/Wall.bmp").c_str());
+    ASSERT_EQ(mkfifo((dir_ + "/Wall.bmp").c_str(), 0600), 0);
+    CheckOutput fifo = ParseCheck(RunProgram("timeout", "60 '" POLYVIEW_TOOL "' check '" + dir_ + "'"));
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_TRUE(Has(fifo, 0, "error", {"cannot be read (not a regular file)"})) << fifo.raw;
+    std::remove((dir_ + "/Wall.bmp").c_str());
 
     SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormat(0, 300, 100, 32, SDL_PIXELFORMAT_RGBA32);
     ASSERT_NE(picture, nullptr);
