@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "gl_read_back.h"
 #include "headless_gl.h"
 #include "model/model.h"
 #include "render/render.h"
@@ -68,10 +69,7 @@ FrameCost MeasureFrames(void (*draw)(), int frames) {
 std::vector<uint8_t> ReadFrame(void (*draw)()) {
     draw();
     glFinish();
-    std::vector<uint8_t> pixels(size_t(ViewWidth) * ViewHeight * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, ViewWidth, ViewHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
+    return ReadFramePixels(0, 0, ViewWidth, ViewHeight).rgba;
 }
 
 size_t DifferingPixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "gl_read_back.h"
 #include "headless_gl.h"
 #include "texture/picture_decode.h"
 #include "texture/picture_scale.h"
@@ -68,25 +69,6 @@ void CountFree(const volatile void* pointer) {
 // driver's copy of a texture that was made comes on top.
 constexpr int64_t HeapBudget = MaxPictureBytes + (int64_t(64) << 20);
 
-// The texture bound after a load: RGBA, row 0 at the picture's bottom.
-struct Texture {
-    int32_t width = 0, height = 0;
-    std::vector<uint8_t> rgba;
-};
-
-Texture ReadTexture() {
-    Texture texture;
-    GLint width = 0, height = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-    texture.width = width;
-    texture.height = height;
-    texture.rgba.resize(size_t(width) * size_t(height) * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texture.rgba.data());
-    return texture;
-}
-
 // A picture from another reader: 0xAARRGGBB words, top row first.
 struct Reference {
     int64_t width = 0, height = 0;
@@ -95,7 +77,7 @@ struct Reference {
 };
 
 // `loaded`: whether the loader made a texture of the input.
-void CheckAgainst(const Reference& reference, bool loaded, const Texture& texture, GLint maxSide) {
+void CheckAgainst(const Reference& reference, bool loaded, const GlImage& texture, GLint maxSide) {
     if (!IsPictureSizeAllowed(reference.width, reference.height) || reference.width == 0 ||
         reference.height == 0) {
         if (loaded) Fail("a picture beyond the size caps (or empty) was loaded");
@@ -307,8 +289,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool loaded = LoadPictureTexture("Wall.bmp", &texture);
     isCounting = false;
 
-    Texture image;
-    if (loaded) image = ReadTexture();
+    GlImage image;  // row 0 at the picture's bottom
+    if (loaded) image = ReadBoundTexture();
     int64_t textureBytes = int64_t(image.width) * image.height * 4;
     if (peakBytes.load() > HeapBudget + 2 * textureBytes) Fail("one load held more heap than the decoders may take");
     if (loaded) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gl_read_back.h"
 #include "platform/sdl_platform.h"
 
 namespace {
@@ -262,10 +263,8 @@ TEST_F(PlatformTest, PixelFormatIsHonouredAndSetOncePerWindow) {
     glVertex3f(-1, 3, 0);
     glEnd();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    unsigned char pixel[4] = {};
     glReadBuffer(GL_BACK);
-    glReadPixels(10, 10, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-    EXPECT_EQ(pixel[0], 255);
+    EXPECT_EQ(ReadFramePixels(10, 10, 1, 1).At(0, 0)[0], 255);
     EXPECT_TRUE(SwapBuffers(dc));
 
     EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));

@@ -11,9 +11,10 @@
 #include <unistd.h>
 #include <vector>
 
+#include "gl_read_back.h"
+#include "headless_gl.h"
 #include "model/model.h"
 #include "render/render.h"
-#include "headless_gl.h"
 
 namespace {
 
@@ -109,10 +110,7 @@ protected:
             DrawScene();
         }
         glFinish();
-        std::vector<uint8_t> pixels(size_t(Width) * Height * 4);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, Width, Height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels;
+        return ReadFramePixels(0, 0, Width, Height).rgba;
     }
 
     // x, y in window coordinates (0, 0 bottom left).

@@ -125,19 +125,6 @@ RgbPicture ReferencePicture(const std::string& path, int32_t width, int32_t heig
     return picture;
 }
 
-TextureImage ReadBoundTexture() {
-    TextureImage image;
-    GLint width = 0, height = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-    image.width = width;
-    image.height = height;
-    image.rgba.resize(size_t(width) * height * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.rgba.data());
-    return image;
-}
-
 void CompareWithReference(const TextureImage& texture, const RgbPicture& reference,
                           int* maxDifference, double* meanDifference) {
     *maxDifference = 0;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "gl_read_back.h"
 #include "headless_gl.h"
 #include "texture/texture.h"
 
@@ -22,14 +23,8 @@ struct RgbPicture {
     const uint8_t* At(int32_t x, int32_t y) const { return &rgb[(size_t(y) * width + x) * 3]; }
 };
 
-// A texture read back: RGBA, row 0 at t = 0.
-struct TextureImage {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> rgba;
-
-    const uint8_t* At(int32_t s, int32_t t) const { return &rgba[(size_t(t) * width + s) * 4]; }
-};
+// A texture read back (ReadBoundTexture): RGBA, At(s, t) with row 0 at t = 0.
+using TextureImage = GlImage;
 
 // Writes a 24-bit bottom-up BMP.
 void WriteBmp24(const std::string& path, const RgbPicture& picture);
@@ -46,9 +41,6 @@ std::string Quote(const std::string& text);
 // ImageMagick's reading of `path`, flattened over black and resized with a
 // triangle filter to exactly width x height. Fails the test when it cannot.
 RgbPicture ReferencePicture(const std::string& path, int32_t width, int32_t height);
-
-// The texture bound to GL_TEXTURE_2D, level 0.
-TextureImage ReadBoundTexture();
 
 // Largest difference of any colour channel between texel and reference
 // pixel (reference row 0 is the top, so it meets texture row height - 1),

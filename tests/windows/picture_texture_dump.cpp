@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "gl_read_back.h"
 #include "texture/texture.h"
 
 namespace {
@@ -77,12 +78,9 @@ int main(int argc, char** argv) {
             std::printf("%s refused\n", name.c_str());
             continue;
         }
-        GLint width = 0, height = 0;
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-        std::vector<unsigned char> texels(size_t(width) * height * 4);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        const GlImage image = ReadBoundTexture();
+        const int32_t width = image.width, height = image.height;
+        const std::vector<uint8_t>& texels = image.rgba;
         WritePam(out + "\\" + name + ".pam", width, height, texels);
         long alphaErrors = 0;
         for (size_t t = 0; t < texels.size(); t += 4) {
