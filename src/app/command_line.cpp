@@ -45,32 +45,6 @@ std::vector<std::string> SplitCommandLine(const char* commandLine) {
     return arguments;
 }
 
-std::string JoinCommandLine(const std::vector<std::string>& arguments) {
-    std::string line;
-    for (const std::string& argument : arguments) {
-        if (!line.empty()) line += ' ';
-        if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
-            line += argument;
-            continue;
-        }
-        line += '"';
-        size_t backslashes = 0;
-        for (char c : argument) {
-            if (c == '\\') {
-                ++backslashes;
-                continue;
-            }
-            // Backslashes before a quote are doubled, and the quote escaped.
-            line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-            line += c;
-            backslashes = 0;
-        }
-        line.append(2 * backslashes, '\\');  // before the closing quote
-        line += '"';
-    }
-    return line;
-}
-
 bool ApplyCommandLine(LPCSTR commandLine, int* exitStatus) {
     std::vector<std::string> arguments = SplitCommandLine(commandLine);
     if (arguments.empty()) return true;

@@ -13,10 +13,6 @@
 // backslashes stand for themselves; "" inside quotes is a literal quote.
 std::vector<std::string> SplitCommandLine(const char* commandLine);
 
-// The inverse for start-ups that have the arguments already: a command line
-// that SplitCommandLine gives back as exactly these arguments.
-std::string JoinCommandLine(const std::vector<std::string>& arguments);
-
 // Acts on the command line: with a folder, makes it the current directory,
 // so that the viewer works as if started there. False after a message box
 // that says why not; `exitStatus` is then the status to end with.

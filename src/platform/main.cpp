@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "platform/sdl_platform.h"
 #include "platform/viewer_options.h"
 

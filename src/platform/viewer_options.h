@@ -1,5 +1,9 @@
-// The Linux viewer's command line, looked at before the Win32 start-up.
+// The Linux viewer's command line, looked at before the Win32 start-up, and
+// the command line that WinMain gets from it.
 #pragma once
+
+#include <string>
+#include <vector>
 
 // Answers --help and --version and refuses what the viewer does not take:
 // an option other than those, or more than one argument. Returns true when
@@ -7,3 +11,8 @@
 // standard error); false when the arguments (none, or one folder) go on to
 // WinMain unchanged.
 bool HandleViewerOptions(int argc, char** argv, int* exitStatus);
+
+// The command line for WinMain from the arguments the start-up already has:
+// one that the shell's SplitCommandLine (app/command_line.h), which follows
+// the Windows C runtime's rules, gives back as exactly these arguments.
+std::string JoinCommandLine(const std::vector<std::string>& arguments);

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app_test.h"
+#include "platform/viewer_options.h"
 
 namespace {
 

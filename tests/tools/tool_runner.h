@@ -1,4 +1,5 @@
-// Runs polyview-tool as a child process and captures what it prints.
+// Runs polyview-tool, or another program, as a child process and captures
+// what it prints.
 #pragma once
 
 #include <cstdio>
@@ -43,4 +44,6 @@ inline ToolResult RunProgram(const std::string& program, const std::string& argu
     return result;
 }
 
+#ifdef POLYVIEW_TOOL
 inline ToolResult RunTool(const std::string& arguments) { return RunProgram(POLYVIEW_TOOL, arguments); }
+#endif

@@ -1,0 +1,49 @@
+// --help, --version and usage errors of the viewer, run as the real program.
+// It answers these before it looks for a display, so no X server is needed.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tools/tool_runner.h"
+
+namespace {
+
+ToolResult RunViewer(const std::string& arguments) { return RunProgram(POLYVIEW_VIEWER, arguments); }
+
+const char* const viewerUsage = "usage: polyview [DIR] | --help | --version\n";
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+TEST(CommandLine, VersionIsTheProjectVersion) {
+    ToolResult viewer = RunViewer("--version");
+    EXPECT_EQ(viewer.status, 0);
+    EXPECT_EQ(viewer.out, "polyview " POLYVIEW_VERSION "\n");
+    EXPECT_EQ(viewer.err, "");
+}
+
+TEST(CommandLine, ViewerHelpIsTheUsageLineAndTwoMore) {
+    ToolResult help = RunViewer("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    ASSERT_EQ(help.out.compare(0, std::string(viewerUsage).size(), viewerUsage), 0) << help.out;
+    size_t lines = 0;
+    for (char c : help.out) lines += c == '\n';
+    EXPECT_EQ(lines, 3u) << help.out;
+    for (const char* word : {"poligon.m", "Wall.bmp", "DIR", "F1", "Esc"})
+        EXPECT_NE(help.out.find(word), std::string::npos) << word << " not in " << help.out;
+}
+
+TEST(CommandLine, ViewerRefusesOtherOptionsAndMoreThanOneArgument) {
+    for (const char* args : {"-x", "--versions", "-", "--help --version", "--version extra", "dir1 dir2",
+                             "--fullscreen dir"}) {
+        ToolResult r = RunViewer(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.out, "") << args;
+        EXPECT_TRUE(EndsWith(r.err, viewerUsage)) << args << ": " << r.err;
+        EXPECT_GT(r.err.size(), std::string(viewerUsage).size()) << args << ": no reason given";
+    }
+}
