@@ -1,7 +1,8 @@
 // Check-time benchmark: how long `polyview-tool check` takes on a clean
-// model, against loading the same file with LoadModelFile in the same run.
-// Prints the figures; it fails only when the check finds a problem in the
-// clean file or disagrees with the loader about count and mode.
+// model, against loading the same file with LoadModelFile in the same run,
+// each in a child process of its own. Prints the figures; it fails only when
+// the check finds a problem in the clean file or disagrees with the loader
+// about count and mode.
 //
 //   check_bench [--count N] [--runs R] [--dir DIR] [--keep]
 //
@@ -11,59 +12,50 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 
+#include "bench_support.h"
 #include "check_model.h"
-#include "bench_random.h"
 #include "model/model.h"
-#include "model/model_format.h"
 
 namespace {
 
-// A clean textured model that lies inside the view: the kind of file an
-// exporter writes, six decimals, a few comment lines.
-bool WriteCleanModel(const std::string& path, int32_t count) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    static char buffer[1 << 20];
-    std::setvbuf(f, buffer, _IOFBF, sizeof buffer);
-    std::fprintf(f, "# benchmark model\n");
-    WriteModelHeader(f, count, 1);
-    Rng rng{42};
-    for (int32_t t = 0; t < count; ++t) {
-        if (t % 100000 == 0) std::fprintf(f, "# triangles from %d\n", int(t));
-        for (int v = 0; v < 3; ++v) {
-            ModelVertex vertex;
-            vertex.x = float(rng.Unit() * 2 - 1);
-            vertex.y = float(rng.Unit() * 2 - 1);
-            vertex.z = float(rng.Unit() * 2 - 1);
-            vertex.u = float(rng.Unit());
-            vertex.v = float(rng.Unit());
-            WriteVertexLine(f, vertex, true, 6);
-        }
-    }
-    bool isWritten = std::fflush(f) == 0 && !std::ferror(f);
-    return std::fclose(f) == 0 && isWritten;
-}
-
 struct Timing {
-    double wall;
+    double wall;  // seconds
     double cpu;
 };
 
-template <typename Work>
-Timing Measure(Work work) {
-    auto start = std::chrono::steady_clock::now();
-    std::clock_t cpuStart = std::clock();
-    work();
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-            double(std::clock() - cpuStart) / CLOCKS_PER_SEC};
+struct Outcome {
+    int32_t count, mode;
+    int warnings, errors;
+};
+
+// LoadModelFile, or the whole check, in a child process.
+bool MeasureRun(bool isCheck, const std::string& path, Timing* timing, Outcome* outcome) {
+    Outcome seen{};
+    auto work = [&] {
+        if (!isCheck) {
+            LoadModelFile(path.c_str());
+            seen = {ModelStore.triangleCount, ModelStore.TextureMode, 0, 0};
+            return;
+        }
+        FILE* sink = std::fopen("/dev/null", "w");
+        CheckReport report;
+        report.out = sink;
+        ModelCheckResult result = CheckModelFile(path.c_str(), path, &report);
+        seen = {result.triangleCount, result.textureMode, report.warnings, report.errors};
+        std::fclose(sink);
+    };
+    ChildMeasure measure{};
+    if (!MeasureInChild(isCheck ? "check" : "load", work, [&](Outcome* out) { *out = seen; }, &measure,
+                        outcome))
+        return false;
+    *timing = {measure.ms / 1e3, measure.cpuMs / 1e3};
+    return true;
 }
 
 }  // namespace
@@ -92,44 +84,36 @@ int main(int argc, char** argv) {
 
     std::string path = dir + "/polyview-check-bench-" + std::to_string(getpid()) + ".m";
     std::printf("writing %d triangles (mode 1) to %s\n", int(count), path.c_str());
-    if (!WriteCleanModel(path, count)) {
-        std::perror("check_bench: writing the model");
-        return 1;
-    }
+    if (!WriteBenchModel(path, count, 1, NumberStyle::InView)) return 1;
     FILE* size = std::fopen(path.c_str(), "rb");
     std::fseek(size, 0, SEEK_END);
     std::printf("file size: %.1f MB\n", double(std::ftell(size)) / 1e6);
     std::fclose(size);
 
-    FILE* sink = std::fopen("/dev/null", "w");
     Timing bestLoad = {1e30, 1e30}, bestCheck = {1e30, 1e30};
-    CheckReport report;
-    report.out = sink;
-    ModelCheckResult result;
-    int32_t loadedCount = 0, loadedMode = 0;
+    Outcome loaded{}, checked{};
+    int status = 0;
     // Alternate the two so that both see the same cache and clock state.
-    for (int run = 0; run < runs; ++run) {
-        Timing load = Measure([&] { LoadModelFile(path.c_str()); });
-        loadedCount = ModelStore.triangleCount;
-        loadedMode = ModelStore.TextureMode;
-        report.warnings = report.errors = 0;
-        Timing check = Measure([&] { result = CheckModelFile(path.c_str(), path, &report); });
+    for (int run = 0; run < runs && status == 0; ++run) {
+        Timing load{}, check{};
+        if (!MeasureRun(false, path, &load, &loaded) || !MeasureRun(true, path, &check, &checked)) {
+            status = 1;
+            break;
+        }
         std::printf("run %d: load %.3f s (cpu %.3f s), check %.3f s (cpu %.3f s)\n", run + 1, load.wall,
                     load.cpu, check.wall, check.cpu);
         bestLoad = {std::min(bestLoad.wall, load.wall), std::min(bestLoad.cpu, load.cpu)};
         bestCheck = {std::min(bestCheck.wall, check.wall), std::min(bestCheck.cpu, check.cpu)};
     }
-    std::fclose(sink);
 
-    int status = 0;
-    if (report.warnings || report.errors) {
-        std::printf("FAILED: the check reported %d warnings and %d errors on a clean file\n", report.warnings,
-                    report.errors);
+    if (checked.warnings || checked.errors) {
+        std::printf("FAILED: the check reported %d warnings and %d errors on a clean file\n", checked.warnings,
+                    checked.errors);
         status = 1;
     }
-    if (result.triangleCount != loadedCount || result.textureMode != loadedMode) {
-        std::printf("FAILED: check says %d triangles in mode %d, the loader %d in mode %d\n",
-                    int(result.triangleCount), int(result.textureMode), int(loadedCount), int(loadedMode));
+    if (checked.count != loaded.count || checked.mode != loaded.mode) {
+        std::printf("FAILED: check says %d triangles in mode %d, the loader %d in mode %d\n", int(checked.count),
+                    int(checked.mode), int(loaded.count), int(loaded.mode));
         status = 1;
     }
     std::printf("LoadModelFile (best of %d): %.3f s, cpu %.3f s\n", runs, bestLoad.wall, bestLoad.cpu);
@@ -137,7 +121,6 @@ int main(int argc, char** argv) {
     std::printf("check / load: %.2f (cpu time: %.2f, aim: below 2)\n", bestCheck.wall / bestLoad.wall,
                 bestCheck.cpu / bestLoad.cpu);
 
-    ReleaseModelStore();
     if (!keep) std::remove(path.c_str());
     return status;
 }

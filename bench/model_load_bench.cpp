@@ -22,116 +22,25 @@
 // place), for comparing builds on one file. --tool names the polyview-tool to
 // run (default: the one built beside this benchmark).
 
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "bench_random.h"
+#include "bench_support.h"
 #include "model/model.h"
 #include "model/model_format.h"
 
 namespace {
-
-// ---------------------------------------------------------------------------
-// Model file generation
-
-// Appends one number in one of the forms an exporter or a hand edit would
-// produce: mostly fixed six decimals, with some exponent, short, integer and
-// explicitly signed forms mixed in.
-char* PutNumber(char* p, Rng& rng, double value) {
-    unsigned form = rng.Below(100);
-    if (form < 78) return p + std::sprintf(p, "%.6f", value);
-    if (form < 86) return p + std::sprintf(p, "%e", value);
-    if (form < 90) return p + std::sprintf(p, "%.3f", value);
-    if (form < 93) return p + std::sprintf(p, "%d", int(value));
-    if (form < 96) return p + std::sprintf(p, "%+.6f", value);
-    if (form < 98) return p + std::sprintf(p, "%.7g", value);
-    return p + std::sprintf(p, "%.2E", value);
-}
-
-double Position(Rng& rng) {
-    unsigned kind = rng.Below(1000);
-    double sign = rng.Below(2) ? -1.0 : 1.0;
-    if (kind < 5) return sign * rng.Unit() * 1e-4;    // near-degenerate detail
-    if (kind < 15) return sign * rng.Unit() * 5000.0;  // far scenery
-    return sign * rng.Unit() * 50.0;
-}
-
-double TexCoord(Rng& rng) {
-    unsigned kind = rng.Below(100);
-    if (kind < 3) return 0.0;
-    if (kind < 6) return 1.0;
-    if (kind < 10) return rng.Unit() * 4.0;  // tiled
-    return rng.Unit();
-}
-
-enum class NumberStyle { Short, SixDecimals };
-
-// Appends one number in the given style: the mixed forms of PutNumber, or
-// six decimals always.
-char* PutStyledNumber(char* p, Rng& rng, double value, NumberStyle style) {
-    if (style == NumberStyle::SixDecimals) return p + std::sprintf(p, "%.6f", value);
-    return PutNumber(p, rng, value);
-}
-
-// Streams the file to disk; nothing but one line is held in memory.
-bool WriteBenchModel(const std::string& path, long count, int mode, NumberStyle style) {
-    FILE* f = std::fopen(path.c_str(), "w");
-    if (!f) {
-        std::fprintf(stderr, "cannot create %s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    static char buffer[1 << 20];
-    std::setvbuf(f, buffer, _IOFBF, sizeof buffer);
-    Rng rng{0x5EEDu + uint64_t(count)};
-    std::fprintf(f, "# polyview benchmark model, %ld triangles\n", count);
-    WriteModelHeader(f, count, mode);
-    std::fputs("\n", f);
-    char line[256];
-    for (long t = 0; t < count; ++t) {
-        if (t % 4096 == 0) std::fprintf(f, "# part %ld\n", t / 4096);
-        if (t % 25000 == 12345) std::fputs("\n", f);
-        for (int k = 0; k < 3; ++k) {
-            char* p = line;
-            p += std::sprintf(p, "%s", VertexKeyword);
-            for (int i = 0; i < 3; ++i) {
-                *p++ = ' ';
-                if (rng.Below(50) == 0) *p++ = ' ';  // aligned columns now and then
-                double position = style == NumberStyle::SixDecimals ? rng.Unit() * 2000.0 - 1000.0
-                                                                    : Position(rng);
-                p = PutStyledNumber(p, rng, position, style);
-            }
-            if (mode == 1) {
-                p += std::sprintf(p, " >> %s ", TexCoordKeyword);
-                p = PutStyledNumber(p, rng, TexCoord(rng), style);
-                *p++ = ' ';
-                p = PutStyledNumber(p, rng, TexCoord(rng), style);
-            }
-            *p++ = '\n';
-            std::fwrite(line, 1, size_t(p - line), f);
-        }
-    }
-    bool ok = std::ferror(f) == 0;
-    if (std::fclose(f) != 0) ok = false;
-    if (!ok) std::fprintf(stderr, "write failed for %s\n", path.c_str());
-    return ok;
-}
 
 // ---------------------------------------------------------------------------
 // Reference loader: the plain stdio way of reading the format.
@@ -214,147 +123,45 @@ uint64_t HashStore(const ModelTriangle* triangles, int32_t count, int32_t mode) 
     return h;
 }
 
-// Reads a "Name:   123 kB" field from /proc/self/status; -1 when absent.
-int64_t StatusKiB(const char* name) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return -1;
-    char line[256];
-    int64_t value = -1;
-    size_t n = std::strlen(name);
-    while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, name, n) == 0 && line[n] == ':') {
-            value = std::strtoll(line + n + 1, nullptr, 10);
-            break;
-        }
-    }
-    std::fclose(f);
-    return value;
-}
-
-double ProcessCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
-
-double NowMs() {
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-bool ResetHighWaterMark() {
-    int fd = open("/proc/self/clear_refs", O_WRONLY);
-    if (fd < 0) return false;
-    bool ok = write(fd, "5", 1) == 1;
-    close(fd);
-    return ok;
-}
-
 enum class Loader { Ours, Serial, Literal };
-const char* const LoaderNames[] = {"ours", "serial", "literal"};
+const char* const LoaderNames[] = {"ours loader", "serial loader", "literal loader"};
 
-[[noreturn]] void RunChild(Loader loader, int threads, const char* path, int fd) {
-    Report report{};
-    modelLoadThreads = loader == Loader::Serial ? 1 : threads;
-    report.hwmReset = ResetHighWaterMark() ? 1 : 0;
-    int64_t baseline = StatusKiB("VmRSS");
-    // Without a reset the inherited mark may sit above the baseline; the
-    // growth is then an upper bound.
-    double cpuStart = ProcessCpuMs();
-    double start = NowMs();
-    const ModelTriangle* triangles;
-    if (loader != Loader::Literal) {
-        LoadModelFile(path);
-        triangles = ModelStore.triangles;
-        report.count = ModelStore.triangleCount;
-        report.mode = ModelStore.TextureMode;
-    } else {
-        LiteralModel model = LoadLiteral(path);
-        triangles = model.triangles;
-        report.count = model.count;
-        report.mode = model.mode;
-    }
-    report.ms = NowMs() - start;
-    report.cpuMs = ProcessCpuMs() - cpuStart;
-    report.peakGrowthKiB = StatusKiB("VmHWM") - baseline;
-    report.hash = HashStore(triangles, report.count, report.mode);
-    bool ok = write(fd, &report, sizeof report) == ssize_t(sizeof report);
-    _exit(ok ? 0 : 1);
-}
-
+// One load in a child process of its own, so that its peak memory can be
+// read from /proc.
 bool Measure(Loader loader, int threads, const char* path, Report* out) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        std::perror("pipe");
-        return false;
-    }
-    std::fflush(stdout);
-    std::fflush(stderr);
-    pid_t pid = fork();
-    if (pid < 0) {
-        std::perror("fork");
-        close(fds[0]);
-        close(fds[1]);
-        return false;
-    }
-    if (pid == 0) {
-        close(fds[0]);
-        RunChild(loader, threads, path, fds[1]);
-    }
-    close(fds[1]);
-    size_t got = 0;
-    char* dst = reinterpret_cast<char*>(out);
-    while (got < sizeof *out) {
-        ssize_t n = read(fds[0], dst + got, sizeof *out - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += size_t(n);
-    }
-    close(fds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-    if (got != sizeof *out || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s loader child failed (status %d)\n", LoaderNames[int(loader)], status);
-        return false;
-    }
+    struct Loaded {
+        const ModelTriangle* triangles;
+        int32_t count, mode;
+    } loaded{};
+    struct Store {
+        int32_t count, mode;
+        uint64_t hash;
+    } store{};
+    ChildMeasure measure{};
+    auto load = [&] {
+        if (loader != Loader::Literal) {
+            modelLoadThreads = loader == Loader::Serial ? 1 : threads;
+            LoadModelFile(path);
+            loaded = {ModelStore.triangles, ModelStore.triangleCount, ModelStore.TextureMode};
+        } else {
+            LiteralModel model = LoadLiteral(path);
+            loaded = {model.triangles, model.count, model.mode};
+        }
+    };
+    auto describe = [&](Store* result) {
+        *result = {loaded.count, loaded.mode, HashStore(loaded.triangles, loaded.count, loaded.mode)};
+    };
+    if (!MeasureInChild(LoaderNames[int(loader)], load, describe, &measure, &store)) return false;
+    *out = {measure.ms, measure.cpuMs, measure.peakGrowthKiB, store.count, store.mode, store.hash,
+            measure.isPeakReset ? 1 : 0};
     return true;
 }
 
 // `polyview-tool dump --summary PATH` as a whole process: start, load,
 // summary, exit. Its output goes to /dev/null.
-struct ToolReport {
-    double ms;
-    double cpuMs;
-    int64_t maxRssKiB;
-};
-
-bool MeasureTool(const char* tool, const char* path, ToolReport* out) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    double start = NowMs();
-    pid_t pid = fork();
-    if (pid < 0) {
-        std::perror("fork");
-        return false;
-    }
-    if (pid == 0) {
-        int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, STDOUT_FILENO);
-        execl(tool, tool, "dump", "--summary", path, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {}
-    out->ms = NowMs() - start;
-    out->cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-                 double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    out->maxRssKiB = usage.ru_maxrss;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s dump --summary %s failed (status %d)\n", tool, path, status);
-        return false;
-    }
-    return true;
+bool MeasureTool(const char* tool, const char* path, ProgramMeasure* out) {
+    const char* const argv[] = {tool, "dump", "--summary", path, nullptr};
+    return MeasureProgram(argv, out);
 }
 
 struct Summary {
@@ -408,13 +215,13 @@ FileResult MeasureFile(const char* kind, const std::string& path, int runs, int 
     FileResult result;
     result.kind = kind;
     Summary ours, serial, literal;
-    ToolReport bestTool{};
+    ProgramMeasure bestTool{};
     for (int run = 0; run < runs; ++run) {
         // Each run starts with the next one in turn: a process that follows
         // the literal reader's finds the memory in small pieces and pays the
         // kernel for its large pages, and no one should pay that every time.
         Report r[3];
-        ToolReport t{};
+        ProgramMeasure t{};
         for (int k = 0; k < 4; ++k) {
             int which = (run + k) % 4;  // 0 to 2: the loaders, 3: the tool
             if (which < 3) {
