@@ -8,20 +8,10 @@
 # Usage: deb_test.sh CPACK BUILD_DIR SOURCE_DIR VERSION BUILT_TOOL
 set -euo pipefail
 cpack=$1 build=$2 source=$3 version=$4 builtTool=$5
-work=$build/package-test/deb
-rm -rf "$work"
-mkdir -p "$work"
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-if ! (cd "$build" && "$cpack" -G DEB -B "$work" >"$work/cpack.log" 2>&1); then
-  cat "$work/cpack.log" >&2
-  echo "FAIL: cpack -G DEB" >&2
-  exit 1
-fi
+. "$(dirname "$0")/package_test_lib.sh"
 arch=$(dpkg --print-architecture)
-deb=$work/polyview_${version}_${arch}.deb
-[ -f "$deb" ] || { echo "FAIL: cpack made no $deb" >&2; ls "$work" >&2; exit 1; }
+make_package DEB "polyview_${version}_${arch}.deb"
+deb=$package
 
 # Files: exactly these, nothing from the tests, benchmarks or fuzz targets.
 expected=(

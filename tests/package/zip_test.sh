@@ -6,20 +6,10 @@
 # Usage: zip_test.sh CPACK BUILD_DIR SOURCE_DIR VERSION BITS (32 or 64)
 set -euo pipefail
 cpack=$1 build=$2 source=$3 version=$4 bits=$5
-work=$build/package-test/zip
-rm -rf "$work"
-mkdir -p "$work"
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-if ! (cd "$build" && "$cpack" -G ZIP -B "$work" >"$work/cpack.log" 2>&1); then
-  cat "$work/cpack.log" >&2
-  echo "FAIL: cpack -G ZIP" >&2
-  exit 1
-fi
+. "$(dirname "$0")/package_test_lib.sh"
 top=polyview-$version-win$bits
-zip=$work/$top.zip
-[ -f "$zip" ] || { echo "FAIL: cpack made no $zip" >&2; ls "$work" >&2; exit 1; }
+make_package ZIP "$top.zip"
+zip=$package
 
 expected=("$top/polyview.exe" "$top/README.txt" "$top/LICENSE.txt")
 for f in "$source"/examples/*; do expected+=("$top/examples/${f##*/}"); done
