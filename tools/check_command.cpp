@@ -81,17 +81,9 @@ void CheckPicture(const std::string& folder, const std::string& shownName, Check
 
 int RunCheckCommand(int argc, char** argv) {
     const char* given = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            std::fprintf(stderr, "polyview-tool check: unknown option '%s'\n", argv[i]);
+    for (int i = 0; i < argc; ++i)
+        if (!TakeOperand("check", "PATH", argv[i], argv[i][0] == '-' && argv[i][1] != '\0', &given))
             return ExitUsage;
-        }
-        if (given) {
-            std::fputs("polyview-tool check: only one PATH may be given\n", stderr);
-            return ExitUsage;
-        }
-        given = argv[i];
-    }
 
     // A folder is checked as the viewer finds it there: "poligon.m" and "Wall.bmp".
     std::string folder;

@@ -14,3 +14,11 @@ int RunConvertCommand(int argc, char** argv);
 
 // Prints the whole usage text to `out`.
 void PrintUsage(FILE* out);
+
+// Takes `argument` as the one operand of `command` (named `what` in the
+// message: "FILE", "PICTURE", ...) into *operand. An argument that is an
+// option the command does not know (`isOption`), or a second operand, is
+// refused with a line on standard error: false, and the command ends with
+// ExitUsage.
+bool TakeOperand(const char* command, const char* what, const char* argument, bool isOption,
+                 const char** operand);

@@ -93,13 +93,9 @@ int RunDumpCommand(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--summary") == 0 && !summary) {
             summary = true;
-        } else if (argv[i][0] == '-' && argv[i][1] != '\0' && std::strcmp(argv[i], "--") != 0) {
-            std::fprintf(stderr, "polyview-tool dump: unknown option '%s'\n", argv[i]);
-            return ExitUsage;
-        } else if (!path) {
-            path = argv[i];
-        } else {
-            std::fputs("polyview-tool dump: only one FILE may be given\n", stderr);
+        } else if (!TakeOperand("dump", "FILE", argv[i],
+                                argv[i][0] == '-' && argv[i][1] != '\0' && std::strcmp(argv[i], "--") != 0,
+                                &path)) {
             return ExitUsage;
         }
     }

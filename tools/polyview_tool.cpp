@@ -80,6 +80,20 @@ void PrintUsage(FILE* out) {
         out);
 }
 
+bool TakeOperand(const char* command, const char* what, const char* argument, bool isOption,
+                 const char** operand) {
+    if (isOption) {
+        std::fprintf(stderr, "polyview-tool %s: unknown option '%s'\n", command, argument);
+        return false;
+    }
+    if (*operand) {
+        std::fprintf(stderr, "polyview-tool %s: only one %s may be given\n", command, what);
+        return false;
+    }
+    *operand = argument;
+    return true;
+}
+
 int main(int argc, char** argv) {
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         PrintUsage(stdout);

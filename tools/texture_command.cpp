@@ -18,13 +18,8 @@ int RunTextureCommand(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc && !outPath) {
             outPath = argv[++i];
-        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            std::fprintf(stderr, "polyview-tool texture: unknown option '%s'\n", argv[i]);
-            return ExitUsage;
-        } else if (!picturePath) {
-            picturePath = argv[i];
-        } else {
-            std::fputs("polyview-tool texture: only one PICTURE may be given\n", stderr);
+        } else if (!TakeOperand("texture", "PICTURE", argv[i], argv[i][0] == '-' && argv[i][1] != '\0',
+                                &picturePath)) {
             return ExitUsage;
         }
     }

@@ -381,6 +381,14 @@ SDL_Event KeyEvent(HWND window, Uint32 type, SDL_Keycode sym, Uint16 mod = KMOD_
     return event;
 }
 
+SDL_Event WindowEvent(HWND window, Uint8 what) {
+    SDL_Event event = {};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = window->sdlWindowId;
+    event.window.event = what;
+    return event;
+}
+
 TEST_F(PlatformTest, KeysArrivePostedWithVirtualKeyCodesAndCharactersFollowTranslation) {
     HWND window = Create();
     ASSERT_NE(window, nullptr);
@@ -486,10 +494,7 @@ TEST_F(PlatformTest, AltF4AndTheCloseBoxBecomeWmClose) {
 
     // The close box: the window manager's request.
     received.clear();
-    SDL_Event close = {};
-    close.type = SDL_WINDOWEVENT;
-    close.window.windowID = window->sdlWindowId;
-    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_Event close = WindowEvent(window, SDL_WINDOWEVENT_CLOSE);
     SDL_PushEvent(&close);
     taken = Drain();
     ASSERT_FALSE(taken.empty());
@@ -507,10 +512,7 @@ TEST_F(PlatformTest, MinimizeAndRestoreAreSentAsActivationAndSize) {
     Drain();
 
     received.clear();
-    SDL_Event event = {};
-    event.type = SDL_WINDOWEVENT;
-    event.window.windowID = window->sdlWindowId;
-    event.window.event = SDL_WINDOWEVENT_MINIMIZED;
+    SDL_Event event = WindowEvent(window, SDL_WINDOWEVENT_MINIMIZED);
     SDL_PushEvent(&event);
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);

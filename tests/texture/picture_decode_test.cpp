@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "gif_test_writer.h"
 #include "texture/picture_decode.h"
 
 namespace {
@@ -190,18 +191,11 @@ struct GifImage {
     std::vector<uint8_t> indices;
 };
 
-int AppendGifBytes(GifFileType* gif, const GifByteType* bytes, int count) {
-    auto* out = static_cast<Bytes*>(gif->UserData);
-    out->insert(out->end(), bytes, bytes + count);
-    return count;
-}
-
 Bytes MakeGif(int screenWidth, int screenHeight, const std::vector<GifImage>& images, int transparentIndex) {
     Bytes bytes;
     int error = 0;
-    GifFileType* gif = EGifOpen(&bytes, AppendGifBytes, &error);
-    GifColorType colors[4] = {{0, 0, 0}, {0, 0, 255}, {0, 255, 0}, {255, 0, 0}};
-    ColorMapObject* map = GifMakeMapObject(4, colors);
+    GifFileType* gif = OpenGifWriter(&bytes);
+    ColorMapObject* map = MakeTestPalette();
     EGifSetGifVersion(gif, true);
     EXPECT_EQ(EGifPutScreenDesc(gif, screenWidth, screenHeight, 2, 0, map), GIF_OK);
     for (const GifImage& image : images) {

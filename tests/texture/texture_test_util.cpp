@@ -125,6 +125,11 @@ RgbPicture ReferencePicture(const std::string& path, int32_t width, int32_t heig
     return picture;
 }
 
+namespace {
+
+// Largest difference of any colour channel between texel and reference
+// pixel (reference row 0 is the top, so it meets texture row height - 1),
+// and the mean difference.
 void CompareWithReference(const TextureImage& texture, const RgbPicture& reference,
                           int* maxDifference, double* meanDifference) {
     *maxDifference = 0;
@@ -140,6 +145,22 @@ void CompareWithReference(const TextureImage& texture, const RgbPicture& referen
             }
         }
     *meanDifference = total / (3.0 * texture.width * texture.height);
+}
+
+}  // namespace
+
+::testing::AssertionResult MatchesReference(const TextureImage& texture, const std::string& path, int32_t width,
+                                            int32_t height, double meanBelow) {
+    if (texture.width != width || texture.height != height)
+        return ::testing::AssertionFailure() << "texture " << texture.width << "x" << texture.height << ", not "
+                                             << width << "x" << height;
+    int maxDifference = 0;
+    double meanDifference = 0;
+    CompareWithReference(texture, ReferencePicture(path, width, height), &maxDifference, &meanDifference);
+    if (maxDifference > 2 || !(meanDifference < meanBelow))
+        return ::testing::AssertionFailure() << "largest difference " << maxDifference << ", mean "
+                                             << meanDifference << " (below " << meanBelow << " wanted)";
+    return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult AlphaMarksBlack(const TextureImage& texture) {

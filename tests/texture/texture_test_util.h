@@ -42,11 +42,11 @@ std::string Quote(const std::string& text);
 // triangle filter to exactly width x height. Fails the test when it cannot.
 RgbPicture ReferencePicture(const std::string& path, int32_t width, int32_t height);
 
-// Largest difference of any colour channel between texel and reference
-// pixel (reference row 0 is the top, so it meets texture row height - 1),
-// and the mean difference.
-void CompareWithReference(const TextureImage& texture, const RgbPicture& reference,
-                          int* maxDifference, double* meanDifference);
+// The texture read back against ImageMagick's reading of `path`: the texture
+// is width x height, no colour channel differs by more than 2 (rounding), and
+// the mean difference stays below `meanBelow`.
+::testing::AssertionResult MatchesReference(const TextureImage& texture, const std::string& path, int32_t width,
+                                            int32_t height, double meanBelow);
 
 // Alpha is 0 exactly at the texels whose red, green and blue are all 0.
 ::testing::AssertionResult AlphaMarksBlack(const TextureImage& texture);

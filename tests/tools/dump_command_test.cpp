@@ -1,17 +1,22 @@
+// polyview-tool dump, run as the real program.
 #include <gtest/gtest.h>
 
 #include "../model/model_test_util.h"
 #include "tool_runner.h"
 
-using DumpCommand = ModelFileTest;
+struct DumpCommand : ModelFileTest {
+    // `options` then the model `text` written to a file of its own.
+    ToolResult Dump(const std::string& options, const std::string& text, const char* name = "model.m") {
+        return RunTool("dump " + options + " '" + Write(text, name) + "'");
+    }
+};
 
 TEST_F(DumpCommand, PrintsEveryVertexExactly) {
-    std::string path = Write(
-        "UcgenSayisi >> 1\nKaplamaKullanimi >> 1\n"
-        "Vertex 0.1 -2 1e-45 >> TKoord 3.4028235e38 -0\n"
-        "Vertex nan -inf 16777217 >> TKoord 0x1p-3 1.5\n"
-        "Vertex 1 2 3\n");
-    ToolResult r = RunTool("dump '" + path + "'");
+    ToolResult r = Dump("",
+                        "UcgenSayisi >> 1\nKaplamaKullanimi >> 1\n"
+                        "Vertex 0.1 -2 1e-45 >> TKoord 3.4028235e38 -0\n"
+                        "Vertex nan -inf 16777217 >> TKoord 0x1p-3 1.5\n"
+                        "Vertex 1 2 3\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out,
@@ -22,30 +27,27 @@ TEST_F(DumpCommand, PrintsEveryVertexExactly) {
 }
 
 TEST_F(DumpCommand, ModeZeroPrintsPositionsAndOtherModesNoVertices) {
-    std::string plain = Write("UcgenSayisi >> 1\nKaplamaKullanimi >> 0\nVertex 1 2 3\nVertex 4 5 6\n", "a.m");
-    EXPECT_EQ(RunTool("dump '" + plain + "'").out, "count 1\nmode 0\n1 2 3\n4 5 6\n4 5 6\n");
-    std::string other = Write("UcgenSayisi >> 3\nKaplamaKullanimi >> 2\nVertex 1 2 3\n", "b.m");
-    EXPECT_EQ(RunTool("dump '" + other + "'").out, "count 3\nmode 2\n");
-    EXPECT_EQ(RunTool("dump --summary '" + other + "'").out, "count 3\nmode 2\n");
+    EXPECT_EQ(Dump("", "UcgenSayisi >> 1\nKaplamaKullanimi >> 0\nVertex 1 2 3\nVertex 4 5 6\n", "a.m").out,
+              "count 1\nmode 0\n1 2 3\n4 5 6\n4 5 6\n");
+    const char* other = "UcgenSayisi >> 3\nKaplamaKullanimi >> 2\nVertex 1 2 3\n";
+    EXPECT_EQ(Dump("", other, "b.m").out, "count 3\nmode 2\n");
+    EXPECT_EQ(Dump("--summary", other, "b.m").out, "count 3\nmode 2\n");
 }
 
 TEST_F(DumpCommand, SummaryGivesRangesWithoutNaN) {
-    std::string path = Write(
-        "UcgenSayisi >> 1\nKaplamaKullanimi >> 1\n"
-        "Vertex nan 5 -1 >> TKoord 0 1\n"
-        "Vertex 2 -inf 7 >> TKoord 0.5 nan\n"
-        "Vertex -3 4 0 >> TKoord 1 0.25\n");
-    ToolResult r = RunTool("dump --summary '" + path + "'");
+    ToolResult r = Dump("--summary",
+                        "UcgenSayisi >> 1\nKaplamaKullanimi >> 1\n"
+                        "Vertex nan 5 -1 >> TKoord 0 1\n"
+                        "Vertex 2 -inf 7 >> TKoord 0.5 nan\n"
+                        "Vertex -3 4 0 >> TKoord 1 0.25\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "count 1\nmode 1\nmin -3 -inf -1 0 0.25\nmax 2 5 7 1 1\n");
 
     // A field of NaN only has no range; of equal bounds (0 and -0) the first stays.
-    std::string zeros = Write("UcgenSayisi >> 1\nKaplamaKullanimi >> 0\n"
-                              "Vertex nan -0 0\nVertex nan 0 -0\nVertex nan 1 -1\n", "zeros.m");
-    EXPECT_EQ(RunTool("dump --summary '" + zeros + "'").out, "count 1\nmode 0\nmin nan -0 -1\nmax nan 1 0\n");
-
-    std::string empty = Write("UcgenSayisi >> 0\nKaplamaKullanimi >> 1\n", "empty.m");
-    EXPECT_EQ(RunTool("dump --summary '" + empty + "'").out, "count 0\nmode 1\n");
+    EXPECT_EQ(Dump("--summary", "UcgenSayisi >> 1\nKaplamaKullanimi >> 0\n"
+                                "Vertex nan -0 0\nVertex nan 0 -0\nVertex nan 1 -1\n", "zeros.m").out,
+              "count 1\nmode 0\nmin nan -0 -1\nmax nan 1 0\n");
+    EXPECT_EQ(Dump("--summary", "UcgenSayisi >> 0\nKaplamaKullanimi >> 1\n", "empty.m").out, "count 0\nmode 1\n");
 }
 
 TEST_F(DumpCommand, MissingFilePrintsTheEmptyStoreAndFails) {

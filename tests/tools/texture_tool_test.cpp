@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gif_test_writer.h"
 #include "png_output.h"
 #include "texture_test_util.h"
 
@@ -65,20 +66,13 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
     return ~crc;
 }
 
-int AppendGifBytes(GifFileType* gif, const GifByteType* bytes, int count) {
-    auto* out = static_cast<Bytes*>(gif->UserData);
-    out->insert(out->end(), bytes, bytes + count);
-    return count;
-}
-
 // An 8 x 8 GIF87a of four colours from giflib's encoder: left half blue, the
 // right half green over red.
 Bytes SmallGif() {
     Bytes bytes;
     int error = 0;
-    GifFileType* gif = EGifOpen(&bytes, AppendGifBytes, &error);
-    GifColorType colors[4] = {{0, 0, 0}, {0, 0, 255}, {0, 255, 0}, {255, 0, 0}};
-    ColorMapObject* map = GifMakeMapObject(4, colors);
+    GifFileType* gif = OpenGifWriter(&bytes);
+    ColorMapObject* map = MakeTestPalette();
     EGifSetGifVersion(gif, false);
     EGifPutScreenDesc(gif, 8, 8, 2, 0, map);
     EGifPutImageDesc(gif, 0, 0, 8, 8, false, nullptr);
