@@ -1,3 +1,4 @@
+// convert's import in a child process under a memory and a time limit.
 #include "contained_import.h"
 
 #include <assimp/config.h>

@@ -1,3 +1,4 @@
+// The headless OpenGL context over EGL (Mesa).
 #include "headless_gl.h"
 
 #include <EGL/eglext.h>

@@ -1,3 +1,4 @@
+// PNG files of what OpenGL drew (libspng), and their reading back.
 #include "png_output.h"
 
 #include <spng.h>

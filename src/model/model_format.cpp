@@ -1,3 +1,4 @@
+// The model writer: header and vertex lines that the loader reads back exactly.
 #include "model/model_format.h"
 
 void WriteModelHeader(FILE* out, int64_t count, int32_t mode) {

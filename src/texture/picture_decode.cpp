@@ -1,3 +1,5 @@
+// What the Linux decoders share: the size caps, the format's signature, and
+// zero-filled pixel memory.
 #include "texture/picture_decode.h"
 
 #include <sys/mman.h>

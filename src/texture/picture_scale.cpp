@@ -1,3 +1,5 @@
+// The Linux service's scaler: draws a decoded picture into the pixel block
+// at the texture's size.
 #include "texture/picture_scale.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The recording fake of the Win32 subset: logs every call, answers as told,
+// fails the calls a test names.
 #include "fake_win32.h"
 
 #include <cstdio>

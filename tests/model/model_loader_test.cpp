@@ -1,3 +1,5 @@
+// LoadModelFile and ReadDataLine on files made in a scratch folder, and the
+// load held against the plain reference loader on generated files.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The render state, projection and drawing in a headless Mesa context:
+// state queries and pixels read back.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>

@@ -1,3 +1,5 @@
+// The texture tests' GL fixture, scratch folders, pictures and ImageMagick
+// references.
 #include "texture_test_util.h"
 
 #include <stdlib.h>

@@ -1,3 +1,5 @@
+// polyview-tool check, run as the real program: its findings line by line,
+// its geometry warnings against the renderer, its picture check.
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// polyview-tool convert, run as the real program on meshes the tests write.
 #include <dirent.h>
 #include <gtest/gtest.h>
 
