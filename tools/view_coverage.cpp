@@ -183,13 +183,6 @@ bool ViewCoverage::AddTriangle(const float p[3][3]) {
     return true;
 }
 
-unsigned ViewCoverage::AddVertices(const float* p, int64_t count) {
-    const unsigned codes = ViewClipCodes(p);
-    if (codes & NearPlaneCode) nearVertices += count;
-    if (codes & FarPlaneCode) farVertices += count;
-    return codes;
-}
-
 std::string ViewCoverage::ClipPlaneWarning(unsigned planeCode) const {
     const bool isNear = planeCode == NearPlaneCode;
     const int64_t count = isNear ? nearVertices : farVertices;

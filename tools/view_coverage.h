@@ -23,7 +23,12 @@ struct ViewCoverage {
 
     // `count` vertices at the point p, tallied against the near and far
     // planes; returns the point's clip codes.
-    unsigned AddVertices(const float* p, int64_t count);
+    unsigned AddVertices(const float* p, int64_t count) {
+        const unsigned codes = ViewClipCodes(p);
+        if (codes & NearPlaneCode) nearVertices += count;
+        if (codes & FarPlaneCode) farVertices += count;
+        return codes;
+    }
     // The warning for the vertices beyond NearPlaneCode or FarPlaneCode.
     std::string ClipPlaneWarning(unsigned planeCode) const;
 

@@ -317,7 +317,8 @@ void LoadChunk(VertexLoad* load, int64_t chunk, VertexWorkspace* work) {
             length = work->longLine.length;
             isPadded = false;
         }
-        const int gives = ScanVertexFields(line, length, load->textured, isPadded, hold).scanned;
+        bool isFast;
+        const int gives = ScanVertexFields(line, length, load->textured, isPadded, hold, &isFast);
         for (; given < gives; ++given) result.givenFrom[given] = vertex - firstVertex;
         StoreVertex(load->vertices + vertex, hold, load->textured);
         result.lastLineOffset = from + (p - block);
@@ -482,7 +483,8 @@ bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex
                 hold[4] = last.v;
             }
         } else if (line->text) {
-            ScanVertexFields(line->text, line->length, textured, false, hold);
+            bool isFast;
+            ScanVertexFields(line->text, line->length, textured, false, hold, &isFast);
         }
         for (int64_t k = read; k < needed; ++k) StoreVertex(vertices + k, hold, textured);
     }

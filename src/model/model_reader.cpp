@@ -195,25 +195,6 @@ void ReadDataLine(ModelStream* stream, ModelLine* buffer) {
     }
 }
 
-bool ViewDataLine(ModelStream* stream, const char** text, size_t* length) {
-    for (;;) {
-        const char* first = stream->block + stream->begin;
-        size_t avail = stream->end - stream->begin;
-        if (avail < 2) return false;
-        const char* lf = static_cast<const char*>(std::memchr(first, '\n', avail));
-        if (!lf) return false;
-        ++stream->linesRead;
-        size_t taken = size_t(lf - first) + 1;
-        stream->begin += taken;
-        if (!IsDataLine(first, lf + 1)) continue;
-        *text = first;
-        *length = taken;
-        stream->hasDataLine = true;
-        stream->lineNumber = stream->linesRead;
-        return true;
-    }
-}
-
 void KeepLine(ModelLine* line, const char* text, size_t length) {
     line->length = 0;
     AppendLine(line, text, length);

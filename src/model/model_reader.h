@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 // A line as the reader delivers it: the whole line, its line feed included
 // where it had one, followed by a NUL. A line may hold NUL bytes of its own;
@@ -60,8 +61,26 @@ void ReadDataLine(ModelStream* stream, ModelLine* buffer);
 // returns true; 16 readable bytes follow it. Otherwise returns false, having
 // consumed at most some comment and empty lines, and the caller reads the
 // line with ReadDataLine. A line in view is only valid until the block moves
-// on: KeepLine then copies it into the line buffer.
-bool ViewDataLine(ModelStream* stream, const char** text, size_t* length);
+// on: KeepLine then copies it into the line buffer. Inline: it is the serial
+// load's step for every line.
+inline bool ViewDataLine(ModelStream* stream, const char** text, size_t* length) {
+    for (;;) {
+        const char* first = stream->block + stream->begin;
+        size_t avail = stream->end - stream->begin;
+        if (avail < 2) return false;
+        const char* lf = static_cast<const char*>(std::memchr(first, '\n', avail));
+        if (!lf) return false;
+        ++stream->linesRead;
+        size_t taken = size_t(lf - first) + 1;
+        stream->begin += taken;
+        if (!IsDataLine(first, lf + 1)) continue;
+        *text = first;
+        *length = taken;
+        stream->hasDataLine = true;
+        stream->lineNumber = stream->linesRead;
+        return true;
+    }
+}
 
 // Makes `text` the line buffer's contents, as ReadDataLine would have left it.
 void KeepLine(ModelLine* line, const char* text, size_t length);

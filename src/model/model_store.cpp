@@ -120,14 +120,15 @@ bool LoadModel(const char* path, ModelLineObserver observer, void* context) {
                 text = line->text;
                 length = line->length;
             }
-            const VertexScan scan = ScanVertexFields(text, length, textured, viewed == text, hold);
+            bool isFast;
+            const int scanned = ScanVertexFields(text, length, textured, viewed == text, hold, &isFast);
             // Past the end of the file every read delivers the same line, and a
             // scan of the same line leaves the holding values as they are: the
             // remaining vertices are all alike.
             ModelVertex* stop = repeating ? last : vertex + 1;
             if (observer) {
-                ModelLineReport report = LineReport(ModelLineVertex, text, length, before, stream, scan.scanned);
-                report.isFastScan = scan.isFast;
+                ModelLineReport report = LineReport(ModelLineVertex, text, length, before, stream, scanned);
+                report.isFastScan = isFast;
                 report.hold = hold;
                 report.vertices = stop - vertex;
                 observer(report, context);

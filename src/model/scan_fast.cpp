@@ -28,12 +28,16 @@ uint64_t LoadDigitWord(const char* p) {
     return word ^ 0x3030303030303030ull;
 }
 
+// The top bit of each byte of a word from LoadDigitWord that is no digit:
+// a byte's top bit ends up set when it is 10 or more; the mask keeps the
+// addition from carrying into the next byte.
+inline uint64_t NonDigitBytes(uint64_t word) {
+    return (((word & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | word) & 0x8080808080808080ull;
+}
+
 // Number of leading digit bytes in a word from LoadDigitWord (0 to 8).
 int LeadingDigitCount(uint64_t word) {
-    // A byte's top bit ends up set when it is 10 or more; the mask keeps the
-    // addition from carrying into the next byte.
-    uint64_t nonDigit =
-        (((word & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | word) & 0x8080808080808080ull;
+    const uint64_t nonDigit = NonDigitBytes(word);
     return nonDigit ? __builtin_ctzll(nonDigit) >> 3 : 8;
 }
 
@@ -331,9 +335,9 @@ namespace {
 inline __attribute__((always_inline)) const char* SkipDigits(const char* q, const char* end) {
 #ifdef POLYVIEW_FAST_DECIMAL
     while (end - q >= 8) {
-        const int count = LeadingDigitCount(LoadDigitWord(q));
-        q += count;
-        if (count < 8) return q;
+        const uint64_t word = LoadDigitWord(q);
+        if (const uint64_t nonDigit = NonDigitBytes(word)) return q + (__builtin_ctzll(nonDigit) >> 3);
+        q += 8;
     }
 #endif
     while (q < end && IsDigit(*q)) ++q;
@@ -341,7 +345,7 @@ inline __attribute__((always_inline)) const char* SkipDigits(const char* q, cons
 }
 
 // Past a decimal number that the fast path has taken at q.
-const char* SkipTakenDecimal(const char* q, const char* end) {
+inline __attribute__((always_inline)) const char* SkipTakenDecimal(const char* q, const char* end) {
     q += q < end && (*q == '-' || *q == '+');
     q = SkipDigits(q, end);
     if (q < end && *q == '.') q = SkipDigits(q + 1, end);
@@ -354,7 +358,7 @@ const char* SkipTakenDecimal(const char* q, const char* end) {
     return q;
 }
 
-const char* SkipScanSpace(const char* p, const char* end) {
+inline __attribute__((always_inline)) const char* SkipScanSpace(const char* p, const char* end) {
     while (p < end && IsScanSpace((unsigned char)*p)) ++p;
     return p;
 }

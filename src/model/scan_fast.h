@@ -25,20 +25,16 @@ bool ScanPaddedVertexLine(const char* text, size_t length, bool textured, float*
 // only white space follows the last one, so that the line reads as written.
 bool IsTakenLineSpaced(const char* text, size_t length, bool textured);
 
-struct VertexScan {
-    int scanned;  // ScanTextInto's result: the fields given (the first ones, in format order), or -1
-    bool isFast;  // the fast path took the line
-};
-
 // Scans a vertex line into the load's holding values `hold`, exactly as
 // ScanTextInto with VertexLineFormat(textured): the fast path first, the
-// reference scan where it declines. `isPadded`: 16 readable bytes follow the
-// text.
-inline __attribute__((always_inline)) VertexScan ScanVertexFields(const char* text, size_t length,
-                                                                  bool textured, bool isPadded, float* hold) {
-    if (isPadded ? ScanPaddedVertexLine(text, length, textured, hold)
-                 : ScanVertexLine(text, length, textured, hold))
-        return {textured ? 5 : 3, true};
+// reference scan where it declines. Returns ScanTextInto's result: the fields
+// given (the first ones, in format order), or -1. `isPadded`: 16 readable
+// bytes follow the text. `isFast`: whether the fast path took the line.
+inline __attribute__((always_inline)) int ScanVertexFields(const char* text, size_t length, bool textured,
+                                                           bool isPadded, float* hold, bool* isFast) {
+    *isFast = isPadded ? ScanPaddedVertexLine(text, length, textured, hold)
+                       : ScanVertexLine(text, length, textured, hold);
+    if (*isFast) return textured ? 5 : 3;
     void* const targets[5] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
-    return {ScanTextInto(text, length, VertexLineFormat(textured), targets), false};
+    return ScanTextInto(text, length, VertexLineFormat(textured), targets);
 }

@@ -208,9 +208,7 @@ private:
         for (bool isPadded : {false, true}) {
             bool isFast = false;
             Outcome got = Observe<float>(conversions, [&](float* t) {
-                VertexScan scan = ScanVertexFields(isPadded ? padded.get() : bytes, n, conversions == 5, isPadded, t);
-                isFast = scan.isFast;
-                return scan.scanned;
+                return ScanVertexFields(isPadded ? padded.get() : bytes, n, conversions == 5, isPadded, t, &isFast);
             });
             if (!(got == expected) || (isFast && expected.result != conversions)) return false;
         }
