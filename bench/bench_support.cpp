@@ -1,5 +1,4 @@
-// The load and check benchmarks' generated models and child-process
-// measurements.
+// The load and check benchmarks' generated models and measurements.
 #include "bench_support.h"
 
 #include <fcntl.h>
@@ -137,8 +136,8 @@ double ProcessCpuMs() {
 
 namespace bench_detail {
 
-ChildStart StartChildMeasure() {
-    ChildStart start{};
+MeasureStart StartMeasure() {
+    MeasureStart start{};
     start.isPeakReset = ResetHighWaterMark();
     // Without a reset the inherited mark may sit above the baseline; the
     // growth is then an upper bound.
@@ -148,8 +147,8 @@ ChildStart StartChildMeasure() {
     return start;
 }
 
-ChildMeasure EndChildMeasure(const ChildStart& start) {
-    ChildMeasure measure{};
+WorkMeasure EndMeasure(const MeasureStart& start) {
+    WorkMeasure measure{};
     measure.ms = NowMs() - start.start;
     measure.cpuMs = ProcessCpuMs() - start.cpuStart;
     measure.peakGrowthKiB = StatusKiB("VmHWM") - start.baselineKiB;

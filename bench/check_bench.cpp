@@ -1,8 +1,8 @@
 // Check-time benchmark: how long `polyview-tool check` takes on a clean
 // model, against loading the same file with LoadModelFile in the same run,
-// each in a child process of its own. Prints the figures; it fails only when
-// the check finds a problem in the clean file or disagrees with the loader
-// about count and mode.
+// both in this process. Prints the figures; it fails only when the check
+// finds a problem in the clean file or disagrees with the loader about count
+// and mode.
 //
 //   check_bench [--count N] [--runs R] [--dir DIR] [--keep]
 //
@@ -29,33 +29,10 @@ struct Timing {
     double cpu;
 };
 
-struct Outcome {
-    int32_t count, mode;
-    int warnings, errors;
-};
-
-// LoadModelFile, or the whole check, in a child process.
-bool MeasureRun(bool isCheck, const std::string& path, Timing* timing, Outcome* outcome) {
-    Outcome seen{};
-    auto work = [&] {
-        if (!isCheck) {
-            LoadModelFile(path.c_str());
-            seen = {ModelStore.triangleCount, ModelStore.TextureMode, 0, 0};
-            return;
-        }
-        FILE* sink = std::fopen("/dev/null", "w");
-        CheckReport report;
-        report.out = sink;
-        ModelCheckResult result = CheckModelFile(path.c_str(), path, &report);
-        seen = {result.triangleCount, result.textureMode, report.warnings, report.errors};
-        std::fclose(sink);
-    };
-    ChildMeasure measure{};
-    if (!MeasureInChild(isCheck ? "check" : "load", work, [&](Outcome* out) { *out = seen; }, &measure,
-                        outcome))
-        return false;
-    *timing = {measure.ms / 1e3, measure.cpuMs / 1e3};
-    return true;
+template <typename Work>
+Timing Measure(Work work) {
+    const WorkMeasure measure = MeasureHere(work);
+    return {measure.ms / 1e3, measure.cpuMs / 1e3};
 }
 
 }  // namespace
@@ -90,30 +67,35 @@ int main(int argc, char** argv) {
     std::printf("file size: %.1f MB\n", double(std::ftell(size)) / 1e6);
     std::fclose(size);
 
+    FILE* sink = std::fopen("/dev/null", "w");
     Timing bestLoad = {1e30, 1e30}, bestCheck = {1e30, 1e30};
-    Outcome loaded{}, checked{};
-    int status = 0;
+    CheckReport report;
+    report.out = sink;
+    ModelCheckResult result;
+    int32_t loadedCount = 0, loadedMode = 0;
     // Alternate the two so that both see the same cache and clock state.
-    for (int run = 0; run < runs && status == 0; ++run) {
-        Timing load{}, check{};
-        if (!MeasureRun(false, path, &load, &loaded) || !MeasureRun(true, path, &check, &checked)) {
-            status = 1;
-            break;
-        }
+    for (int run = 0; run < runs; ++run) {
+        Timing load = Measure([&] { LoadModelFile(path.c_str()); });
+        loadedCount = ModelStore.triangleCount;
+        loadedMode = ModelStore.TextureMode;
+        report.warnings = report.errors = 0;
+        Timing check = Measure([&] { result = CheckModelFile(path.c_str(), path, &report); });
         std::printf("run %d: load %.3f s (cpu %.3f s), check %.3f s (cpu %.3f s)\n", run + 1, load.wall,
                     load.cpu, check.wall, check.cpu);
         bestLoad = {std::min(bestLoad.wall, load.wall), std::min(bestLoad.cpu, load.cpu)};
         bestCheck = {std::min(bestCheck.wall, check.wall), std::min(bestCheck.cpu, check.cpu)};
     }
+    std::fclose(sink);
 
-    if (checked.warnings || checked.errors) {
-        std::printf("FAILED: the check reported %d warnings and %d errors on a clean file\n", checked.warnings,
-                    checked.errors);
+    int status = 0;
+    if (report.warnings || report.errors) {
+        std::printf("FAILED: the check reported %d warnings and %d errors on a clean file\n", report.warnings,
+                    report.errors);
         status = 1;
     }
-    if (checked.count != loaded.count || checked.mode != loaded.mode) {
-        std::printf("FAILED: check says %d triangles in mode %d, the loader %d in mode %d\n", int(checked.count),
-                    int(checked.mode), int(loaded.count), int(loaded.mode));
+    if (result.triangleCount != loadedCount || result.textureMode != loadedMode) {
+        std::printf("FAILED: check says %d triangles in mode %d, the loader %d in mode %d\n",
+                    int(result.triangleCount), int(result.textureMode), int(loadedCount), int(loadedMode));
         status = 1;
     }
     std::printf("LoadModelFile (best of %d): %.3f s, cpu %.3f s\n", runs, bestLoad.wall, bestLoad.cpu);
@@ -121,6 +103,7 @@ int main(int argc, char** argv) {
     std::printf("check / load: %.2f (cpu time: %.2f, aim: below 2)\n", bestCheck.wall / bestLoad.wall,
                 bestCheck.cpu / bestLoad.cpu);
 
+    ReleaseModelStore();
     if (!keep) std::remove(path.c_str());
     return status;
 }

@@ -137,7 +137,7 @@ bool Measure(Loader loader, int threads, const char* path, Report* out) {
         int32_t count, mode;
         uint64_t hash;
     } store{};
-    ChildMeasure measure{};
+    WorkMeasure measure{};
     auto load = [&] {
         if (loader != Loader::Literal) {
             modelLoadThreads = loader == Loader::Serial ? 1 : threads;
