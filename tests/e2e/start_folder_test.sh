@@ -22,14 +22,8 @@ answer_box "Start FullScreen?" Escape || fail "no start-up question"
 wait_window "$TITLE" >/dev/null || fail "no viewer window"
 wait_drawn || fail "no frame drawn from the folder's model"
 
-# F1 reads the folder's model again: a white triangle over the centre.
-cat >"$dir/poligon.m" <<'MODEL'
-UcgenSayisi >> 1
-KaplamaKullanimi >> 0
-Vertex -1.0 -1.0 0.0
-Vertex  1.0 -1.0 0.0
-Vertex  0.0  1.0 0.0
-MODEL
+# F1 reads the folder's model again.
+write_white_triangle "$dir"
 press F1
 answer_box "Kelmo GL" Return || fail "no fallback question after F1"
 wait_pixel 320 240 FFFFFF || fail "F1 did not read the model from the folder again"
