@@ -10,7 +10,7 @@
 #                                          first on PATH
 #
 # The folder is $POLYVIEW_WINE_WOW64, by default build/wine-wow64: root/ (the
-# sid system, about 1.3 GB), bin/ (the four wrappers), prefix/ (the Wine
+# sid system, about 1.9 GB), bin/ (the four wrappers), prefix/ (the Wine
 # prefix the wrappers use when the caller names none). The wrappers run Wine
 # in the root, in the caller's directory and environment; they and the making
 # need root (chroot, mounts in a private mount namespace).
@@ -34,10 +34,11 @@ enter() {
   shift
   [ "$(id -u)" = 0 ] || die "running Wine in its root needs root (chroot and mounts)"
   exec unshare -m --propagation private -- "$BASH" -c '
-    root=$1 program=$2
-    shift 2
+    root=$1 repo=$2 program=$3
+    shift 3
     # The host folders that the root does not have (the caller may work in
-    # any of them), and the caller s folder where it is elsewhere.
+    # any of them), then the current folder and the repository where they
+    # lie in one that it has.
     for d in /*/; do
       d=${d%/}
       case ${d#/} in
@@ -46,14 +47,14 @@ enter() {
       [ -L "$d" ] && continue
       mkdir -p "$root$d" && mount --rbind "$d" "$root$d"
     done
-    if [ ! -d "$root$PWD" ]; then
-      mkdir -p "$root$PWD" && mount --rbind "$PWD" "$root$PWD"
-    fi
+    for d in "$PWD" "$repo"; do
+      [ -d "$root$d" ] || { mkdir -p "$root$d" && mount --rbind "$d" "$root$d"; }
+    done
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     mount --rbind /tmp "$root/tmp"
     exec chroot "$root" /usr/bin/env -C "$PWD" PATH=/usr/local/bin:/usr/bin:/bin "$program" "$@"
-  ' enter "$root" "$program" "$@"
+  ' enter "$root" "$(dirname "$here")" "$program" "$@"
 }
 
 # The wrappers' entry: wine-wow64.sh --tool NAME [ARG...].
