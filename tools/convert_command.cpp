@@ -72,8 +72,9 @@ bool WriteModel(FILE* out, const char* source, const std::vector<ModelTriangle>&
 
 // Writes the model to `outPath` by the tool's output rules (output_file.h):
 // a regular file is either the whole new model or left as it was.
-bool WriteModelFile(const std::string& outPath, const char* source, const std::vector<ModelTriangle>& triangles,
-                    bool textured, ProgressLine* progress, std::string* error) {
+bool WriteModelFile(const std::string& outPath, const char* source,
+                    const std::vector<ModelTriangle>& triangles, bool textured, ProgressLine* progress,
+                    std::string* error) {
     OutputFile out;
     if (!OpenOutputFile(outPath, &out, error)) return false;
     static char buffer[1 << 20];

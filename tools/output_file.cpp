@@ -50,28 +50,15 @@ bool FollowLinks(std::string* path, struct stat* info, bool* exists, std::string
         if (length < 0) return RefuseErrno(errno, error);
         if (size_t(length) == sizeof link) return RefuseErrno(ENAMETOOLONG, error);
         std::string next(link, size_t(length));
-        *path = next[0] == '/' ? next : FolderPrefix(*path) + next;
+        *path = !next.empty() && next[0] == '/' ? next : FolderPrefix(*path) + next;
     }
 }
 
-// A FIFO or character device, opened where it is. O_NONBLOCK keeps a FIFO
-// without a reader from blocking the open; writes block as usual after.
-bool OpenInPlace(const struct stat& info, OutputFile* file, std::string* error) {
-    bool isFifo = S_ISFIFO(info.st_mode);
-    int fd = open(file->target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        if (isFifo && errno == ENXIO) return Refuse("is a FIFO that no process has open for reading", error);
-        return RefuseErrno(errno, error);
-    }
-    struct stat opened;
+// Writes through the open `fd` (a FIFO, a character device, or a file that
+// cannot be replaced under a name), in blocking mode from now on.
+bool WriteInPlace(int fd, bool isFifo, OutputFile* file, std::string* error) {
     int flags = fcntl(fd, F_GETFL);
-    if (fstat(fd, &opened) != 0 || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino ||
-        flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        close(fd);
-        return Refuse("changed while it was being opened", error);
-    }
-    file->stream = fdopen(fd, "wb");
-    if (!file->stream) {
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || !(file->stream = fdopen(fd, "wb"))) {
         int code = errno;
         close(fd);
         return RefuseErrno(code, error);
@@ -102,7 +89,8 @@ bool OpenTemporary(const struct stat* existing, OutputFile* file, std::string* e
     }
     std::string reason;
     struct stat made;
-    if (existing && fstat(fd, &made) == 0 && (made.st_uid != existing->st_uid || made.st_gid != existing->st_gid) &&
+    if (existing && fstat(fd, &made) == 0 &&
+        (made.st_uid != existing->st_uid || made.st_gid != existing->st_gid) &&
         fchown(fd, existing->st_uid, existing->st_gid) != 0)
         reason = "belongs to another user or group, which its replacement could not keep: left as it is";
     mode_t mask = umask(0);
@@ -125,20 +113,56 @@ bool OpenTemporary(const struct stat* existing, OutputFile* file, std::string* e
 bool OpenOutputFile(const std::string& path, OutputFile* file, std::string* error) {
     *file = OutputFile{};
     file->target = path;
+    // Opened without being made: the system follows the links (those in
+    // /proc too) and checks that we may write; O_NONBLOCK keeps a FIFO
+    // without a reader from blocking the open.
+    int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat info;
     bool exists = false;
-    if (!FollowLinks(&file->target, &info, &exists, error)) return false;
-    if (!exists) return OpenTemporary(nullptr, file, error);
-    if (S_ISREG(info.st_mode)) {
-        // Only what we may write is replaced.
-        if (faccessat(AT_FDCWD, file->target.c_str(), W_OK, AT_EACCESS) != 0) return RefuseErrno(errno, error);
-        return OpenTemporary(&info, file, error);
+    if (fd < 0) {
+        int code = errno;
+        if (code == ENOENT) {
+            // A new name, or the target of a link that names nothing yet.
+            if (!FollowLinks(&file->target, &info, &exists, error)) return false;
+            if (exists) return Refuse("changed while it was being opened", error);
+            return OpenTemporary(nullptr, file, error);
+        }
+        if (code == ENXIO && stat(path.c_str(), &info) == 0) {
+            if (S_ISFIFO(info.st_mode))
+                return Refuse("is a FIFO that no process has open for reading", error);
+            if (S_ISSOCK(info.st_mode)) return Refuse("is a socket", error);
+        }
+        if (code == EISDIR) return Refuse("is a folder", error);
+        return RefuseErrno(code, error);
     }
-    if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) return OpenInPlace(info, file, error);
-    if (S_ISDIR(info.st_mode)) return Refuse("is a folder", error);
-    if (S_ISBLK(info.st_mode)) return Refuse("is a block device, which is not written over", error);
-    if (S_ISSOCK(info.st_mode)) return Refuse("is a socket", error);
-    return Refuse("is not a regular file", error);
+    struct stat opened;
+    if (fstat(fd, &opened) != 0) {
+        int code = errno;
+        close(fd);
+        return RefuseErrno(code, error);
+    }
+    if (S_ISFIFO(opened.st_mode) || S_ISCHR(opened.st_mode))
+        return WriteInPlace(fd, S_ISFIFO(opened.st_mode), file, error);
+    if (!S_ISREG(opened.st_mode)) {
+        close(fd);
+        if (S_ISBLK(opened.st_mode)) return Refuse("is a block device, which is not written over", error);
+        return Refuse("is not a regular file", error);
+    }
+    // A regular file is replaced under the name its links lead to; where
+    // that name is not this file (a link such as /dev/stdout that names
+    // an open file rather than a path), it is written in place.
+    if (FollowLinks(&file->target, &info, &exists, error) && exists && info.st_dev == opened.st_dev &&
+        info.st_ino == opened.st_ino) {
+        close(fd);
+        return OpenTemporary(&opened, file, error);
+    }
+    file->target = path;
+    if (ftruncate(fd, 0) != 0) {
+        int code = errno;
+        close(fd);
+        return RefuseErrno(code, error);
+    }
+    return WriteInPlace(fd, false, file, error);
 }
 
 bool CloseOutputFile(OutputFile* file, bool isWritten, std::string* error) {
@@ -150,7 +174,8 @@ bool CloseOutputFile(OutputFile* file, bool isWritten, std::string* error) {
     if (std::fclose(file->stream) != 0 && isDone) isDone = false, code = errno;
     file->stream = nullptr;
     if (isTemporary) {
-        if (isDone && std::rename(file->temporary.c_str(), file->target.c_str()) != 0) isDone = false, code = errno;
+        if (isDone && std::rename(file->temporary.c_str(), file->target.c_str()) != 0)
+            isDone = false, code = errno;
         if (!isDone) unlink(file->temporary.c_str());
         file->temporary.clear();
     }

@@ -98,7 +98,8 @@ TEST_F(ToolOutput, EveryOutputKeepsTheKindOfWhatItsNameHolds) {
         // whole file.
         ToolResult alone = RunTool(w.arguments + Quote(Path("fifo")));
         EXPECT_EQ(alone.status, 1);
-        EXPECT_NE(alone.err.find("is a FIFO that no process has open for reading"), std::string::npos) << alone.err;
+        EXPECT_NE(alone.err.find("is a FIFO that no process has open for reading"), std::string::npos)
+            << alone.err;
         int reader = open(Path("fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         ASSERT_GE(reader, 0);
         ASSERT_GE(fcntl(reader, F_SETPIPE_SZ, 1 << 20), 1 << 18);  // room for all of it
@@ -126,6 +127,17 @@ TEST_F(ToolOutput, EveryOutputKeepsTheKindOfWhatItsNameHolds) {
             EXPECT_EQ(Kind(Path("full")), S_IFCHR);
         }
     }
+    // Standard output as a name: the pipe it is gets the model.
+    std::string toStdout = Quote(POLYVIEW_TOOL) + " convert " + Quote(Path("tri.obj")) + " /dev/stdout";
+    FILE* pipe = popen(toStdout.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string piped;
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) piped.append(chunk, n);
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(piped.rfind("# Converted", 0), 0u) << piped;
+    EXPECT_NE(piped.find("/dev/stdout: 1 triangle"), std::string::npos) << piped;
+
     // Nothing else was left behind: no temporary file.
     auto entries = std::distance(std::filesystem::directory_iterator(dir_), {});
     EXPECT_EQ(entries, hasDevices ? 8 : 6);
