@@ -7,8 +7,9 @@
 # box end the program with status 0; a folder without "Wall.bmp" gives the
 # "Initialization Failed." box; an instant Esc tap on a big model ends it; a
 # folder named on the command line is used from elsewhere, and one that
-# cannot be entered gives an ERROR box and status 1. Results are judged by
-# what the program showed and left behind, not by Wine's exit status alone.
+# cannot be entered gives an ERROR box that fits the screen, however long its
+# name, and status 1. Results are judged by what the program showed and left
+# behind, not by Wine's exit status alone.
 # Expects POLYVIEW_EXE, POLYVIEW_TOOL, X11_CLOSE and EXAMPLES.
 set -euo pipefail
 POLYVIEW=${POLYVIEW_EXE:?}
@@ -147,14 +148,20 @@ xdotool windowfocus --sync "$id" && press Escape
 expect_ended_with_zero
 echo "PASS: polyview DIR"
 
+# A name of 300 characters: shortened in the box, which MessageBox does not
+# wrap inside a word, so that the box fits the screen.
 start_xvfb 1024x768x24
-(cd "$WORK" && exec timeout 120 wine "$POLYVIEW" 'C:\no such folder') >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+missing="C:\\no such folder\\$(printf 'd%.0s' $(seq 300))"
+(cd "$WORK" && exec timeout 120 wine "$POLYVIEW" "$missing") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
 VIEWER_PID=$!
-wait_window "ERROR" 30 >/dev/null || fail "no error box"
+id=$(wait_window "ERROR" 30) || fail "no error box"
 [ -z "$(window_id "Start FullScreen?")" ] || fail "the start-up question came before the error box"
+read -r x y width height <<<"$(window_geometry "$id")"
+[ "$x" -ge 0 ] && [ $((x + width)) -le 1024 ] || fail "the error box ($width wide at $x) does not fit the screen"
 answer_box "ERROR" Return
 wait_viewer 15
 [ "$VIEWER_STATUS" = 1 ] || fail "exit status $VIEWER_STATUS, not 1"
+grep -qF "\"$missing\"" "$WORK/viewer.err" || fail "standard error does not name the whole folder"
 wineserver -w
 stop_xvfb
-echo "PASS: a folder that cannot be entered, error box, status 1"
+echo "PASS: a folder that cannot be entered, error box that fits, status 1"
