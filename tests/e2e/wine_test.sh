@@ -7,8 +7,9 @@
 # without 640x480: the fallback question, Yes, then No with the closing box;
 # a folder without "Wall.bmp" and the "Initialization Failed." box; an
 # instant Esc tap on a big model; a folder on a command line of quotes and
-# blanks; a folder that cannot be entered. Esc and the close box end the
-# program with status 0. Results are judged by what the program showed and
+# blanks; a folder that cannot be entered, whose ERROR box fits the screen
+# however long its name. Esc and the close box end the program with status 0.
+# Results are judged by what the program showed and
 # left behind, never by Wine's exit status alone, and the scenarios that ran
 # are counted. Expects POLYVIEW_EXE, POLYVIEW_TOOL, X11_CLOSE and EXAMPLES;
 # wine, wineserver and winepath on PATH (scripts/wine-wow64.sh puts them
@@ -173,14 +174,20 @@ expect_ended_with 0
 pass "polyview DIR through quotes and blanks, F1 reloads from DIR, close box"
 
 # --- A folder that cannot be entered: the ERROR box, status 1 -------------
+# A name of 300 characters: shortened in the box, which MessageBox does not
+# wrap inside a word, so that the box fits the screen.
 start_xvfb 1024x768x24
-(cd "$WORK" && exec timeout 120 wine "$POLYVIEW" 'C:\no such folder') >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+missing="C:\\no such folder\\$(printf 'd%.0s' $(seq 300))"
+(cd "$WORK" && exec timeout 120 wine "$POLYVIEW" "$missing") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
 VIEWER_PID=$!
-wait_window "ERROR" 30 >/dev/null || fail "no error box"
+id=$(wait_window "ERROR" 30) || fail "no error box"
 [ -z "$(window_id "Start FullScreen?")" ] || fail "the start-up question came before the error box"
+read -r x y width height <<<"$(window_geometry "$id")"
+[ "$x" -ge 0 ] && [ $((x + width)) -le 1024 ] || fail "the error box ($width wide at $x) does not fit the screen"
 answer_box "ERROR" Return
 expect_ended_with 1
-pass "a folder that cannot be entered, error box, status 1"
+grep -qF "\"$missing\"" "$WORK/viewer.err" || fail "standard error does not name the whole folder"
+pass "a folder that cannot be entered, error box that fits, status 1"
 
 [ "$passed" = "$SCENARIOS" ] || fail "$passed of $SCENARIOS scenarios ran"
 echo "PASS: all $SCENARIOS scenarios against ${POLYVIEW##*/}"
