@@ -2,8 +2,9 @@
 # Builds everything and runs every test: the Windows builds (the i686 program,
 # and an x86-64 build of the same sources whose tests run under Wine), the
 # portable tests built for 32-bit x86 (run under qemu-user where the machine
-# cannot run them), the normal build, the ASan + UBSan build, and a short
-# fuzzing run. Every test runs once: none is retried.
+# cannot run them), the normal build, the web build (its page in headless
+# Chromium), the ASan + UBSan build, and a short fuzzing run. Every test runs
+# once: none is retried.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -37,6 +38,12 @@ cmake --build build/i386 -j"$jobs"
 cmake --preset default -DPOLYVIEW_WINDOWS_BUILD="$PWD/build/windows-x64"
 cmake --build build/default -j"$jobs"
 run_tests build/default
+
+# The web build, its zip, and the page in headless Chromium; the frame is
+# compared with polyview-tool snapshot from the build above.
+cmake --preset web
+cmake --build build/web -j"$jobs"
+(cd build/web && ctest --output-on-failure)
 
 cmake --preset sanitize
 cmake --build build/sanitize -j"$jobs"
