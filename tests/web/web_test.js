@@ -298,6 +298,8 @@ const scenarios = {
       await page.browser.press('Escape');
       let status = await page.ended();
       check(status === 0, `exit status after "Program Will Now Close." is ${status}`);
+      const left = await page.browser.evaluate('document.querySelectorAll("#polyview-screen *").length');
+      check(left === 0, `the ended program left ${left} elements in the page`);
 
       await page.browser.evaluate('document.getElementById("polyview-start-again").click()');
       await page.until('polyview.starts === 2', 'a second start');

@@ -57,6 +57,16 @@ void MakeNoContextCurrent() {
         WebStartGlEmulation();
 }
 
+void ReleasePlaceholder() {
+    if (placeholderContext <= 0) return;
+    layer.currentContext = nullptr;
+    emscripten_webgl_make_context_current(0);
+    WebLoseContext(placeholderContext);
+    emscripten_webgl_destroy_context(placeholderContext);
+    placeholderContext = 0;
+    WebRemoveWindowElement(0);
+}
+
 }  // namespace platform
 
 using namespace platform;

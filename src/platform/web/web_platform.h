@@ -66,6 +66,8 @@ void StartPlatform();
 
 // Makes the placeholder context current: OpenGL calls do nothing visible.
 void MakeNoContextCurrent();
+// Gives the placeholder context and its canvas back; at the end.
+void ReleasePlaceholder();
 
 // Releases every window, context and class still held, and the page's
 // event handlers; for the end of the program.

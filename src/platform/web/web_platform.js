@@ -6,14 +6,16 @@
 //
 // The page gives its screen element as Module.screen (else the element
 // #polyview-screen) and may give Module.onEnded(status). Module.platform
-// tells the page, and the tests, what the program shows: the frames
-// presented, the message box open, the windows shown, and the exit status
-// once it has ended.
+// tells the page, the tests and the benchmark what the program shows: the
+// frames presented, the message box open, the windows shown, and the exit
+// status once it has ended.
 
 mergeInto(LibraryManager.library, {
   $WebPage__postset: 'Module["platform"] = WebPage.state;',
   $WebPage: {
-    state: {frames: 0, box: null, windows: [], exitStatus: null},
+    // Times are the page's performance.now(): milliseconds since it began
+    // to load.
+    state: {frames: 0, firstFrameAt: null, box: null, windows: [], exitStatus: null},
 
     screen: function() {
       return Module['screen'] || document.getElementById('polyview-screen');
@@ -119,7 +121,7 @@ mergeInto(LibraryManager.library, {
   WebNoteFramePresented__deps: ['$GL', '$WebPage'],
   WebNoteFramePresented: function() {
     GL.newRenderingFrameStarted();
-    WebPage.state.frames++;
+    if (!WebPage.state.frames++) WebPage.state.firstFrameAt = performance.now();
   },
 
   WebEnterFullscreen__deps: ['$Asyncify', '$WebPage'],
@@ -231,7 +233,9 @@ mergeInto(LibraryManager.library, {
         return button;
       });
       box.addEventListener('keydown', function(event) {
-        if (event.key === 'Escape') {
+        if (event.key === 'F1') {
+          event.preventDefault();  // not the browser's help
+        } else if (event.key === 'Escape') {
           event.preventDefault();
           answer(answers[answers.length - 1][1]);
         } else if (event.key === 'Tab' || event.key === 'ArrowLeft' || event.key === 'ArrowRight') {
@@ -246,7 +250,8 @@ mergeInto(LibraryManager.library, {
       box.append(title, body, row);
       layer.append(box);
       screen.append(layer);
-      WebPage.state.box = {caption: captionString, text: textString, buttons: answers.map(function(a) { return a[0]; })};
+      WebPage.state.box = {caption: captionString, text: textString, buttons: answers.map(function(a) { return a[0]; }),
+                           shownAt: performance.now()};
       buttons[0].focus({preventScroll: true});
     });
   },

@@ -212,6 +212,7 @@ void platform::ShutdownPlatform() {
         wglDeleteContext(layer.contexts.back());
     }
     ShutdownWindowManager();
+    ReleasePlaceholder();
     emscripten_set_visibilitychange_callback(nullptr, EM_TRUE, nullptr);
     emscripten_set_fullscreenchange_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, nullptr);
     layer.events.clear();
