@@ -58,29 +58,16 @@ void ApplyFullscreenMode(HWND__* window) {
     }
 }
 
+bool PrepareNativePixelFormat(HWND__* window, int format) {
+    // An X window's visual is fixed when it is made: remake the (still
+    // hidden) SDL window when it was made for another format.
+    if (window->native->sdlPixelFormat == format) return true;
+    return !window->isVisible && CreateSdlWindow(window, format);
+}
+
 }  // namespace platform
 
 using namespace platform;
-
-BOOL WINAPI SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
-    HDC__* deviceContext = FindDeviceContext(dc);
-    if (!deviceContext || format < 1 || format > pixelFormatCount) {
-        return FALSE;
-    }
-    HWND__* window = deviceContext->window;
-    if (window->pixelFormat != 0) {
-        return FALSE;  // a window's pixel format is set once
-    }
-    // An X window's visual is fixed when it is made: remake the (still
-    // hidden) SDL window when it was made for another format.
-    if (window->native->sdlPixelFormat != format) {
-        if (window->isVisible || !CreateSdlWindow(window, format)) {
-            return FALSE;
-        }
-    }
-    window->pixelFormat = format;
-    return TRUE;
-}
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
     HDC__* deviceContext = FindDeviceContext(dc);

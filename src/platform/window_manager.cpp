@@ -1,5 +1,5 @@
 // Window classes, windows, activation, the message queue, device contexts
-// and pixel-format choice: the Win32 subset's host-independent part.
+// and pixel formats: the Win32 subset's host-independent part.
 #include "platform/window_manager.h"
 
 #include <algorithm>
@@ -526,4 +526,20 @@ int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* pfd) {
         }
     }
     return 0;
+}
+
+BOOL WINAPI SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
+    HDC__* deviceContext = FindDeviceContext(dc);
+    if (!deviceContext || format < 1 || format > pixelFormatCount) {
+        return FALSE;
+    }
+    HWND__* window = deviceContext->window;
+    if (window->pixelFormat != 0) {
+        return FALSE;  // a window's pixel format is set once
+    }
+    if (!PrepareNativePixelFormat(window, format)) {
+        return FALSE;
+    }
+    window->pixelFormat = format;
+    return TRUE;
 }

@@ -114,6 +114,9 @@ void ShowNativeWindow(HWND__* window, bool isShown);
 void ChangeNativeWindowState(HWND__* window, int showCommand);
 void RaiseNativeWindow(HWND__* window);
 void FocusNativeWindow(HWND__* window);
+// Readies the window for a pixel format from the layer's table, once,
+// before SetPixelFormat sets it; false when the host refuses.
+bool PrepareNativePixelFormat(HWND__* window, int format);
 // Turns the host's pending events into messages.
 void PumpNativeEvents();
 // Called when PeekMessageA finds nothing: true after the layer has given

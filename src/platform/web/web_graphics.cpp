@@ -57,6 +57,11 @@ void MakeNoContextCurrent() {
         WebStartGlEmulation();
 }
 
+// A canvas takes any format: the context is made with its attributes.
+bool PrepareNativePixelFormat(HWND__*, int) {
+    return true;
+}
+
 void ReleasePlaceholder() {
     if (placeholderContext <= 0) return;
     layer.currentContext = nullptr;
@@ -70,19 +75,6 @@ void ReleasePlaceholder() {
 }  // namespace platform
 
 using namespace platform;
-
-BOOL WINAPI SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
-    HDC__* deviceContext = FindDeviceContext(dc);
-    if (!deviceContext || format < 1 || format > pixelFormatCount) {
-        return FALSE;
-    }
-    HWND__* window = deviceContext->window;
-    if (window->pixelFormat != 0) {
-        return FALSE;  // a window's pixel format is set once
-    }
-    window->pixelFormat = format;
-    return TRUE;
-}
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
     HDC__* deviceContext = FindDeviceContext(dc);
