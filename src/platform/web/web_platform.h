@@ -35,7 +35,7 @@ struct PageEvent {
     enum Kind { Key, Focus, Blur, Hidden, Shown, FullscreenLeft, CloseBox } kind;
     int elementId;
     int virtualKey;
-    int scanCode;
+    int scanCode;                    // browsers give none: 0
     bool isUp;
     bool isRepeat;
     bool isAltHeld;
@@ -45,7 +45,7 @@ struct PageEvent {
 struct LayerState {
     int nextElementId = 1;
     std::vector<HGLRC__*> contexts;  // live rendering contexts
-    HGLRC__* currentContext;
+    HGLRC__* currentContext;         // null while the placeholder is current
     int cursorCount;                 // ShowCursor's display counter; shown while >= 0
     bool isFullscreenModeSet;        // the page is fullscreen at ChangeDisplaySettingsA's request
     bool isPageHidden;
