@@ -43,18 +43,23 @@ EmscriptenWebGLContextAttributes ContextAttributes() {
 
 }  // namespace
 
-void MakeNoContextCurrent() {
-    layer.currentContext = nullptr;
-    if (placeholderContext > 0) {
-        emscripten_webgl_make_context_current(placeholderContext);
-        return;
-    }
+void EnsurePlaceholder() {
+    if (placeholderContext > 0) return;
     const int placeholderElement = 0;
     EmscriptenWebGLContextAttributes attributes = ContextAttributes();
     if (!WebCreateWindowElement(placeholderElement, "", 1, 1, 1)) return;
     placeholderContext = emscripten_webgl_create_context("#polyview-canvas-0", &attributes);
-    if (placeholderContext > 0 && emscripten_webgl_make_context_current(placeholderContext) == EMSCRIPTEN_RESULT_SUCCESS)
+    if (placeholderContext <= 0 || layer.currentContext) return;
+    if (emscripten_webgl_make_context_current(placeholderContext) == EMSCRIPTEN_RESULT_SUCCESS)
         WebStartGlEmulation();
+}
+
+void MakeNoContextCurrent() {
+    layer.currentContext = nullptr;
+    if (placeholderContext > 0)
+        emscripten_webgl_make_context_current(placeholderContext);
+    else
+        EnsurePlaceholder();
 }
 
 // A canvas takes any format: the context is made with its attributes.

@@ -60,11 +60,12 @@ HWND__* FindWindowByElement(int elementId);
 // Virtual-key code of a browser key event, 0 for keys without one.
 int VirtualKeyOf(const EmscriptenKeyboardEvent& key);
 
-// Watches the page's visibility and fullscreen state, and makes OpenGL
-// calls harmless until a context is current; once, at start.
+// Watches the page's visibility and fullscreen state; once, at start.
 void StartPlatform();
 
-// Makes the placeholder context current: OpenGL calls do nothing visible.
+// The placeholder context, made once and current while no context is:
+// OpenGL calls made then do nothing visible.
+void EnsurePlaceholder();
 void MakeNoContextCurrent();
 // Gives the placeholder context and its canvas back; at the end.
 void ReleasePlaceholder();

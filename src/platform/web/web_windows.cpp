@@ -132,7 +132,6 @@ HWND__* FindWindowByElement(int elementId) {
 }
 
 void StartPlatform() {
-    MakeNoContextCurrent();
     emscripten_set_visibilitychange_callback(nullptr, EM_TRUE, OnVisibility);
     emscripten_set_fullscreenchange_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE,
                                              OnFullscreenChange);
@@ -162,6 +161,11 @@ int CurrentKeyModifiers() {
 }
 
 bool CreateNativeWindow(HWND__* window) {
+    // The window procedure gets WM_SIZE before any context is current. The
+    // placeholder is made here rather than at the start, so that the
+    // browser's first WebGL context (a good part of a second in a software
+    // renderer) does not hold up the start-up question.
+    EnsurePlaceholder();
     NativeWindow* native = new NativeWindow();
     native->elementId = layer.nextElementId++;
     bool isPopup = (window->style & WS_POPUP) != 0;
