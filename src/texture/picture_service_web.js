@@ -11,8 +11,10 @@ mergeInto(LibraryManager.library, {
 
   WebDecodePicture__deps: ['$Asyncify', '$WebPictures'],
   WebDecodePicture: function(bytes, size, width, height) {
-    var blob = new Blob([HEAPU8.slice(bytes, bytes + size)]);
+    // Asyncify calls this again when the program wakes, and then only for
+    // the value: the file's bytes are taken inside.
     return Asyncify.handleSleep(function(wakeUp) {
+      var blob = new Blob([HEAPU8.slice(bytes, bytes + size)]);
       var options = {premultiplyAlpha: 'none', colorSpaceConversion: 'none'};
       createImageBitmap(blob, options).then(function(bitmap) {
         var handle = WebPictures.nextHandle++;

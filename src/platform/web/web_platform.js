@@ -47,6 +47,22 @@ mergeInto(LibraryManager.library, {
     unlockEscape: function() {
       if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
     },
+
+    // The browser's first WebGL context takes long to make (a good part of
+    // a second with a software renderer), later ones not: one is made and
+    // given back while the first box waits for its answer, once it is drawn.
+    isWebGlWarm: false,
+    warmUpWebGl: function() {
+      if (WebPage.isWebGlWarm) return;
+      WebPage.isWebGlWarm = true;
+      requestAnimationFrame(function() {
+        setTimeout(function() {
+          var context = document.createElement('canvas').getContext('webgl');
+          var extension = context && context.getExtension('WEBGL_lose_context');
+          if (extension) extension.loseContext();
+        }, 0);
+      });
+    },
   },
 
   WebCreateWindowElement__deps: ['$WebPage'],
@@ -173,9 +189,9 @@ mergeInto(LibraryManager.library, {
   // Escape the last one, as with the Linux build's boxes.
   WebShowMessageBox__deps: ['$Asyncify', '$WebPage'],
   WebShowMessageBox: function(text, caption, type) {
-    var textString = UTF8ToString(text);
-    var captionString = UTF8ToString(caption);
     return Asyncify.handleSleep(function(wakeUp) {
+      var textString = UTF8ToString(text);
+      var captionString = UTF8ToString(caption);
       var screen = WebPage.screen();
       var answers;
       switch (type & 0xF) {
@@ -253,6 +269,7 @@ mergeInto(LibraryManager.library, {
       WebPage.state.box = {caption: captionString, text: textString, buttons: answers.map(function(a) { return a[0]; }),
                            shownAt: performance.now()};
       buttons[0].focus({preventScroll: true});
+      WebPage.warmUpWebGl();
     });
   },
 
