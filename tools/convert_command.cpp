@@ -1,6 +1,5 @@
 // polyview-tool convert: a mesh in a common format (anything the Open Asset
 // Import Library reads) written as a model file the viewer reads whole.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include "model/model.h"
 #include "model/model_format.h"
 #include "model_placement.h"
+#include "output_file.h"
 #include "progress_line.h"
 #include "view_coverage.h"
 
@@ -70,50 +70,19 @@ bool WriteModel(FILE* out, const char* source, const std::vector<ModelTriangle>&
     return std::fflush(out) == 0 && !std::ferror(out);
 }
 
-// Writes next to `outPath` under a temporary name and renames it into place,
-// so that OUT is either the whole new file or left as it was.
-bool ReplaceModelFile(const std::string& outPath, const char* source,
+// Writes the model to `outPath` by the tool's output rules (output_file.h):
+// a regular file is either the whole new model or left as it was.
+bool WriteModelFile(const std::string& outPath, const char* source,
                     const std::vector<ModelTriangle>& triangles, bool textured, ProgressLine* progress,
                     std::string* error) {
-    std::string temporary = outPath + ".tmp-XXXXXX";
-    int fd = mkstemp(&temporary[0]);
-    if (fd < 0) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    // mkstemp makes the file private; give it the usual permissions.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    FILE* out = fdopen(fd, "wb");
-    if (!out) {
-        *error = std::strerror(errno);
-        close(fd);
-        unlink(temporary.c_str());
-        return false;
-    }
+    OutputFile out;
+    if (!OpenOutputFile(outPath, &out, error)) return false;
     static char buffer[1 << 20];
-    std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
+    std::setvbuf(out.stream, buffer, _IOFBF, sizeof buffer);
     errno = 0;
-    bool isWritten = WriteModel(out, source, triangles, textured, progress);
-    int writeError = errno;
-    if (isWritten && fsync(fileno(out)) != 0) {
-        isWritten = false;
-        writeError = errno;
-    }
-    if (std::fclose(out) != 0 && isWritten) {
-        isWritten = false;
-        writeError = errno;
-    }
-    if (isWritten && std::rename(temporary.c_str(), outPath.c_str()) != 0) {
-        isWritten = false;
-        writeError = errno;
-    }
-    if (!isWritten) {
-        *error = std::strerror(writeError ? writeError : EIO);
-        unlink(temporary.c_str());
-    }
-    return isWritten;
+    bool isWritten = WriteModel(out.stream, source, triangles, textured, progress);
+    if (!isWritten) *error = std::strerror(errno ? errno : EIO);
+    return CloseOutputFile(&out, isWritten, error) && isWritten;
 }
 
 }  // namespace
@@ -235,7 +204,7 @@ int RunConvertCommand(int argc, char** argv) {
     bool textured = boxCoordinates || (forcedMode >= 0 ? forcedMode == 1 : mesh.hasTextureCoordinates);
 
     std::string error;
-    bool isWritten = ReplaceModelFile(outPath, inPath, mesh.triangles, textured, &progress, &error);
+    bool isWritten = WriteModelFile(outPath, inPath, mesh.triangles, textured, &progress, &error);
     progress.Finish();
     if (!isWritten) {
         std::fprintf(stderr, "polyview-tool convert: cannot write '%s': %s\n", outPath, error.c_str());

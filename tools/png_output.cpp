@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "output_file.h"
+
 bool WriteBottomUpPng(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height,
                       bool keepAlpha, std::string* error) {
     const size_t pixelBytes = keepAlpha ? 4 : 3;
@@ -22,26 +24,22 @@ bool WriteBottomUpPng(const std::string& path, const uint8_t* rgba, int32_t widt
             for (int32_t x = 0; x < width; ++x, from += 4, to += 3) std::memcpy(to, from, 3);
         }
     }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        *error = std::strerror(errno);
-        return false;
-    }
+    OutputFile file;
+    if (!OpenOutputFile(path, &file, error)) return false;
     spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
     spng_ihdr header = {};
     header.width = uint32_t(width);
     header.height = uint32_t(height);
     header.bit_depth = 8;
     header.color_type = keepAlpha ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
-    int result = context ? spng_set_png_file(context, file) : SPNG_EMEM;
+    int result = context ? spng_set_png_file(context, file.stream) : SPNG_EMEM;
     if (result == 0) result = spng_set_ihdr(context, &header);
     if (result == 0)
         result = spng_encode_image(context, image.data(), image.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
     spng_ctx_free(context);
-    bool isClosed = std::fclose(file) == 0;
-    if (result != 0) *error = spng_strerror(result);
-    else if (!isClosed) *error = std::strerror(errno);
-    return result == 0 && isClosed;
+    // A failed write says why better than the encoder's own code.
+    if (result != 0) *error = std::ferror(file.stream) ? std::strerror(errno) : spng_strerror(result);
+    return CloseOutputFile(&file, result == 0, error) && result == 0;
 }
 
 bool ReadPng(const std::string& path, int32_t* width, int32_t* height, std::vector<uint8_t>* rgba) {

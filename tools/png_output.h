@@ -7,7 +7,8 @@
 
 // Writes width x height RGBA pixels whose first row is the bottom one (as
 // OpenGL reads them back) as a PNG with the top row first. With `keepAlpha`
-// false the PNG is RGB. False on failure, with the reason in `error`.
+// false the PNG is RGB. `path` is written by the tool's output rules
+// (output_file.h). False on failure, with the reason in `error`.
 bool WriteBottomUpPng(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height,
                       bool keepAlpha, std::string* error);
 

@@ -1,10 +1,37 @@
 // The command line: split by the C runtime's rules, and the start folder.
 #include "app/command_line.h"
 
+#include <cstdio>
+
 namespace {
+
+// A box names a folder by at most this many characters, the middle left
+// out: the Windows box wraps at blanks only, so a long path would make it
+// wider than the screen. Standard error gets the whole text.
+constexpr size_t MaxShownPathLength = 64;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
+}
+
+bool StartsCharacter(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // not a UTF-8 continuation byte
+}
+
+// `path` with its middle replaced by "..." where it is longer than
+// `length` characters; UTF-8 sequences stay whole.
+std::string ShortenInMiddle(const std::string& path, size_t length) {
+    size_t characters = 0;
+    for (char c : path) characters += StartsCharacter(c);
+    if (characters <= length) return path;
+    size_t keep = length - 3, head = 0, tail = path.size();
+    for (size_t kept = 0; kept < (keep + 1) / 2; ++kept)
+        do ++head;
+        while (head < path.size() && !StartsCharacter(path[head]));
+    for (size_t kept = 0; kept < keep / 2; ++kept)
+        do --tail;
+        while (tail > 0 && !StartsCharacter(path[tail]));
+    return path.substr(0, head) + "..." + path.substr(tail);
 }
 
 }  // namespace
@@ -90,8 +117,13 @@ bool ApplyCommandLine(LPCSTR commandLine, int* exitStatus) {
     while (length > 0 &&
            (reason[length - 1] == '\n' || reason[length - 1] == '\r' || reason[length - 1] == ' '))
         reason[--length] = '\0';
-    std::string text = "Cannot enter the folder \"" + folder +
-                       "\": " + (length > 0 ? std::string(reason) : "error " + std::to_string(error));
+    std::string why = length > 0 ? std::string(reason) : "error " + std::to_string(error);
+    auto textNaming = [&why](const std::string& name) {
+        return "Cannot enter the folder \"" + name + "\": " + why;
+    };
+    std::string shown = ShortenInMiddle(folder, MaxShownPathLength);
+    if (shown != folder) std::fprintf(stderr, "ERROR: %s\n", textNaming(folder).c_str());
+    std::string text = textNaming(shown);
     MessageBoxA(nullptr, text.c_str(), "ERROR", MB_OK | MB_ICONEXCLAMATION);
     *exitStatus = 1;
     return false;

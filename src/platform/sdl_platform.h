@@ -54,6 +54,15 @@ bool CreateSdlWindow(HWND__* window, int pixelFormat);
 // ChangeDisplaySettingsA accepted, when it has that mode's size at 0,0.
 void ApplyFullscreenMode(HWND__* window);
 
+// A message box's text as SDL's box shows it: MessageBox wraps long lines
+// to fit the screen, while SDL's box is as wide as its longest line and as
+// tall as its lines. Lines are wrapped at blanks to at most MaxBoxColumns
+// characters (a longer word is broken where it reaches that), and at most
+// MaxBoxLines are kept, the last ending in "..." where text is left out.
+constexpr size_t MaxBoxColumns = 72;
+constexpr size_t MaxBoxLines = 20;
+std::string FitBoxText(const std::string& text);
+
 // Virtual-key code of an SDL key, 0 for keys without one.
 int VirtualKeyOf(const SDL_Keysym& key);
 

@@ -1,5 +1,6 @@
-// GIF through giflib, record by record: the logical screen and every image
-// descriptor are checked against the size caps as giflib reads them; the
+// GIF through giflib, record by record: every image descriptor is checked
+// against the size caps as giflib reads it (the logical screen decides
+// nothing: only the first image is shown, at its own size); the
 // first image is decoded line by line into a picture of its own size, the
 // others are skipped without being decoded. LZW data that giflib finds broken,
 // or that ends before the first image is whole, is refused. After the first
@@ -61,7 +62,6 @@ bool SkipImage(GifFileType* gif) {
 }
 
 bool WalkGif(GifFileType* gif, DecodedPicture* picture) {
-    if (!IsPictureSizeAllowed(gif->SWidth, gif->SHeight)) return false;
     bool hasImage = false;
     int transparentIndex = NO_TRANSPARENT_COLOR;
     for (;;) {

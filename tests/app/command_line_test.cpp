@@ -84,6 +84,48 @@ TEST_F(StartFolderTest, AFolderThatCannotBeEnteredIsNamedWithTheReason) {
               }));
 }
 
+TEST_F(StartFolderTest, ALongFolderIsShortenedInTheMiddleAndWholeOnStandardError) {
+    fake::failing = {"SetCurrentDirectoryA"};
+    // Characters, not bytes, count: "\xC4\x9F" is one letter.
+    auto folderShown = [&](const std::string& folder, std::string* err) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Run(("\"" + folder + "\"").c_str()), 1);
+        *err = testing::internal::GetCapturedStderr();
+        const std::string& text = fake::boxes.at(0).text;
+        size_t start = text.find('"') + 1, end = text.rfind("\": ");
+        return text.substr(start, end - start);
+    };
+    auto characters = [](const std::string& text) {
+        size_t count = 0;
+        for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        return count;
+    };
+    std::string err;
+    std::string fits = "C:\\" + std::string(57, 'a') + "\\end";  // 64 characters
+    ASSERT_EQ(characters(fits), 64u);
+    EXPECT_EQ(folderShown(fits, &err), fits);
+    EXPECT_EQ(err, "");
+
+    for (size_t letters : {58, 1000}) {  // 65 characters, and many more
+        SetUp();
+        fake::failing = {"SetCurrentDirectoryA"};
+        std::string folder = "C:\\";
+        for (size_t i = 0; i < letters; ++i) folder += "\xC4\x9F";
+        folder += "\\end";
+        std::string shown = folderShown(folder, &err);
+        EXPECT_EQ(characters(shown), 64u) << shown;
+        EXPECT_EQ(shown.rfind("C:\\\xC4\x9F", 0), 0u) << shown;
+        EXPECT_EQ(shown.substr(shown.size() - 6), "\xC4\x9F\\end") << shown;
+        size_t dots = shown.find("...");
+        ASSERT_NE(dots, std::string::npos) << shown;
+        // Whole letters on both sides of the cut.
+        EXPECT_EQ(shown.substr(dots - 2, 2), "\xC4\x9F");
+        EXPECT_EQ(shown.substr(dots + 3, 2), "\xC4\x9F");
+        EXPECT_EQ(err, "ERROR: Cannot enter the folder \"" + folder +
+                           "\": The system cannot find the path specified.\n");
+    }
+}
+
 TEST_F(StartFolderTest, MoreThanOneArgumentIsRefused) {
     EXPECT_EQ(Run("C:\\models other"), 2);
     ASSERT_EQ(fake::calls.size(), 1u);

@@ -1,9 +1,12 @@
-# Set-up shared by the end-to-end scripts: the tools, a temporary folder, the
-# real viewer started in a folder of its own, and clean-up on every exit.
-# Expects POLYVIEW (the viewer) and EXAMPLES (the example folder) in the
-# environment; POLYVIEW_TOOL and X11_CLOSE where a script uses them.
+# Set-up shared by the end-to-end scripts of the Linux viewer and of the
+# Windows program under Wine: the tools, a temporary folder, the viewer
+# started in a folder of its own, the steps that both kinds of script take,
+# and clean-up on every exit. Expects POLYVIEW (the viewer) and EXAMPLES (the
+# example folder) in the environment; POLYVIEW_TOOL and X11_CLOSE where a
+# script uses them.
 
-. "$(dirname "${BASH_SOURCE[0]}")/xvfb_lib.sh"
+E2E_DIR=$(dirname "${BASH_SOURCE[0]}")
+. "$E2E_DIR/xvfb_lib.sh"
 
 require_tools Xvfb xdotool xwininfo import convert compare
 : "${POLYVIEW:?}" "${EXAMPLES:?}"
@@ -11,6 +14,11 @@ require_tools Xvfb xdotool xwininfo import convert compare
 TITLE="Kelmo's OpenGL Framework"
 WORK=$(mktemp -d)
 VIEWER_PID=
+# How a script starts the viewer in a folder, and the key that answers No in
+# its message boxes (the Wine script: its own start, and "n", as a Yes/No box
+# on Windows has no Cancel for Escape to press).
+START_VIEWER=start_viewer
+ANSWER_NO=Escape
 
 cleanup() {
   if [ -n "$VIEWER_PID" ]; then
@@ -70,4 +78,57 @@ expect_window_at_origin() {
   local geometry
   geometry=$(window_geometry "$1")
   [ "$geometry" = "0 0 $2 $3" ] || fail "window geometry is '$geometry', not '0 0 $2 $3'"
+}
+
+# prepare SCREEN NAME: a new Xvfb screen SCREEN (WxHxD) and a copy of the
+# example named NAME, whose path is left in DIR.
+prepare() {
+  start_xvfb "$1"
+  DIR=$(make_folder "$2")
+}
+
+# launch ANSWER: starts the viewer in DIR and answers the start-up question
+# with ANSWER (Return: Yes, $ANSWER_NO: No).
+launch() {
+  "$START_VIEWER" "$DIR"
+  answer_box "Start FullScreen?" "$1" || fail "no start-up question"
+}
+
+# The models that tell a reload after F1 from what was loaded before, each a
+# triangle over the centre of the view. write_white_triangle DIR: a plain
+# (mode 0) one, white at 320,240. write_green_texture DIR: a textured one
+# under a new, pure green texture, green there.
+write_white_triangle() {
+  cat >"$1/poligon.m" <<'MODEL'
+UcgenSayisi >> 1
+KaplamaKullanimi >> 0
+Vertex -1.0 -1.0 0.0
+Vertex  1.0 -1.0 0.0
+Vertex  0.0  1.0 0.0
+MODEL
+}
+write_green_texture() {
+  convert -size 64x64 xc:'#00FF00' BMP3:"$1/Wall.bmp"
+  cat >"$1/poligon.m" <<'MODEL'
+UcgenSayisi >> 1
+KaplamaKullanimi >> 1
+Vertex -1.0 -1.0 0.0 >> TKoord 0.0 0.0
+Vertex  1.0 -1.0 0.0 >> TKoord 1.0 0.0
+Vertex  0.0  1.0 0.0 >> TKoord 0.5 1.0
+MODEL
+}
+
+# tap_escape_on_big_model: the viewer, answered No on a 1024x768x24 screen, on
+# a 300,000-triangle model, whose frames under llvmpipe are long enough that
+# the key-down and the key-up of an instant Esc tap (as `xdotool key` sends
+# them) both wait in the queue behind one frame; the tap comes once the
+# first frame is on screen. The caller waits for the end.
+tap_escape_on_big_model() {
+  local id
+  prepare 1024x768x24 big
+  "$E2E_DIR/big_model.sh" 300000 >"$DIR/poligon.m"
+  launch "$ANSWER_NO"
+  id=$(wait_window "$TITLE" 30) || fail "no viewer window"
+  wait_drawn 60 || fail "no frame drawn"
+  xdotool windowfocus --sync "$id" && xdotool key Escape
 }

@@ -6,11 +6,8 @@
 set -euo pipefail
 . "$(dirname "$0")/e2e_common.sh"
 
-start_xvfb 1024x768x24
-dir=$(make_folder example)
-start_viewer "$dir"
-
-answer_box "Start FullScreen?" Return || fail "no start-up question"
+prepare 1024x768x24 example
+launch Return
 answer_box "Kelmo GL" Return || fail "no fallback question"
 id=$(wait_window "$TITLE") || fail "no viewer window after the fallback"
 expect_window_at_origin "$id" 640 480

@@ -9,38 +9,21 @@
 set -euo pipefail
 . "$(dirname "$0")/e2e_common.sh"
 
-start_xvfb 640x480x16
-dir=$(make_folder example)
-start_viewer "$dir"
-
-answer_box "Start FullScreen?" Return || fail "no start-up question"
+prepare 640x480x16 example
+launch Return
 id=$(wait_window "$TITLE") || fail "no viewer window"
 expect_window_at_origin "$id" 640 480
 [ -z "$(window_id "Kelmo GL")" ] || fail "the mode was refused"
 wait_drawn || fail "no frame drawn"
 
-# A new model: one plain (mode 0) triangle over the centre of the view.
-cat >"$dir/poligon.m" <<'MODEL'
-UcgenSayisi >> 1
-KaplamaKullanimi >> 0
-Vertex -1.0 -1.0 0.0
-Vertex  1.0 -1.0 0.0
-Vertex  0.0  1.0 0.0
-MODEL
+write_white_triangle "$DIR"
 press F1
 wait_pixel 320 240 FFFFFF || fail "the model was not read again after F1"
 id=$(wait_window "$TITLE") || fail "no window after F1"
 expect_window_at_origin "$id" 640 480
 
-# A new texture, on a textured triangle: F1 back to fullscreen shows it.
-convert -size 64x64 xc:'#00FF00' BMP3:"$dir/Wall.bmp"
-cat >"$dir/poligon.m" <<'MODEL'
-UcgenSayisi >> 1
-KaplamaKullanimi >> 1
-Vertex -1.0 -1.0 0.0 >> TKoord 0.0 0.0
-Vertex  1.0 -1.0 0.0 >> TKoord 1.0 0.0
-Vertex  0.0  1.0 0.0 >> TKoord 0.5 1.0
-MODEL
+# F1 back to fullscreen makes the texture anew too.
+write_green_texture "$DIR"
 press F1
 wait_pixel 320 240 00FF00 || fail "the texture was not made again after F1"
 id=$(wait_window "$TITLE") || fail "no window after the second F1"

@@ -4,12 +4,9 @@
 set -euo pipefail
 . "$(dirname "$0")/e2e_common.sh"
 
-start_xvfb 1024x768x24
-dir=$(make_folder no_texture)
-rm "$dir/Wall.bmp"
-start_viewer "$dir"
-
-answer_box "Start FullScreen?" Escape || fail "no start-up question"
+prepare 1024x768x24 no_texture
+rm "$DIR/Wall.bmp"
+launch Escape
 box=$(wait_window "ERROR") || fail "no error box"
 [ -z "$(window_id "$TITLE")" ] || fail "the viewer window is still there under the error box"
 screenshot "$WORK/box.png" "$box"

@@ -6,15 +6,7 @@
 set -euo pipefail
 . "$(dirname "$0")/e2e_common.sh"
 
-start_xvfb 1024x768x24
-dir=$(make_folder big)
-"$(dirname "$0")/big_model.sh" 300000 >"$dir/poligon.m"
-start_viewer "$dir"
-
-answer_box "Start FullScreen?" Escape || fail "no start-up question"
-id=$(wait_window "$TITLE" 30) || fail "no viewer window"
-wait_drawn 60 || fail "no frame drawn"
-xdotool windowfocus --sync "$id" && xdotool key Escape
+tap_escape_on_big_model
 start=$(now_ms)
 wait_viewer 30
 [ "$VIEWER_STATUS" = 0 ] || fail "exit status after the Esc tap is $VIEWER_STATUS"

@@ -3,8 +3,9 @@
 # in DIR, and F1 (here: the fallback question's Yes on a screen without
 # 640x480, so windowed again) reloads from there; the close box ends it with
 # status 0. A folder that cannot be entered gets an ERROR box before anything
-# else, and exit status 1. The folder's name has a blank and quotes in it, so
-# the start-up's quoting and the shell's splitting are tried too.
+# else, and exit status 1, whatever the length of its name. The folder's name
+# has a blank and quotes in it, so the start-up's quoting and the shell's
+# splitting are tried too.
 set -euo pipefail
 . "$(dirname "$0")/e2e_common.sh"
 : "${X11_CLOSE:?}"
@@ -22,14 +23,8 @@ answer_box "Start FullScreen?" Escape || fail "no start-up question"
 wait_window "$TITLE" >/dev/null || fail "no viewer window"
 wait_drawn || fail "no frame drawn from the folder's model"
 
-# F1 reads the folder's model again: a white triangle over the centre.
-cat >"$dir/poligon.m" <<'MODEL'
-UcgenSayisi >> 1
-KaplamaKullanimi >> 0
-Vertex -1.0 -1.0 0.0
-Vertex  1.0 -1.0 0.0
-Vertex  0.0  1.0 0.0
-MODEL
+# F1 reads the folder's model again.
+write_white_triangle "$dir"
 press F1
 answer_box "Kelmo GL" Return || fail "no fallback question after F1"
 wait_pixel 320 240 FFFFFF || fail "F1 did not read the model from the folder again"
@@ -40,11 +35,20 @@ wait_viewer 5
 [ "$VIEWER_STATUS" = 0 ] || fail "exit status after the close box is $VIEWER_STATUS"
 echo "PASS: polyview DIR, F1 reloads from DIR"
 
-start_viewer_with "$WORK/no such folder"
-wait_window "ERROR" >/dev/null || fail "no error box"
-[ -z "$(window_id "Start FullScreen?")" ] || fail "the start-up question came before the error box"
-answer_box "ERROR" Return
-wait_viewer 5
-[ "$VIEWER_STATUS" = 1 ] || fail "exit status after the error box is $VIEWER_STATUS, not 1"
-[ -z "$(window_id "$TITLE")" ] || fail "a viewer window for a folder that does not exist"
-echo "PASS: a folder that cannot be entered"
+# Names of 3,000 characters (no such folder) and 5,000 (longer than a path
+# may be): the box fits the screen, standard error has the whole name.
+for length in 3000 5000; do
+  missing="$WORK/no such folder/$(printf 'd%.0s' $(seq "$length"))"
+  start_viewer_with "$missing"
+  id=$(wait_window "ERROR") || fail "no error box for a name of $length characters"
+  [ -z "$(window_id "Start FullScreen?")" ] || fail "the start-up question came before the error box"
+  read -r x y width height <<<"$(window_geometry "$id")"
+  [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + width)) -le 1024 ] && [ $((y + height)) -le 768 ] ||
+    fail "the error box ($width x $height at $x,$y) does not fit the 1024x768 screen"
+  answer_box "ERROR" Return
+  wait_viewer 5
+  [ "$VIEWER_STATUS" = 1 ] || fail "exit status after the error box is $VIEWER_STATUS, not 1"
+  [ -z "$(window_id "$TITLE")" ] || fail "a viewer window for a folder that does not exist"
+  grep -qF "\"$missing\"" "$WORK/viewer.err" || fail "standard error does not name the whole folder"
+done
+echo "PASS: a folder that cannot be entered, its long name shortened in a box that fits"

@@ -7,11 +7,8 @@ set -euo pipefail
 . "$(dirname "$0")/e2e_common.sh"
 : "${X11_CLOSE:?}"
 
-start_xvfb 1024x768x24
-dir=$(make_folder example)
-start_viewer "$dir"
-
-answer_box "Start FullScreen?" Escape || fail "no start-up question"
+prepare 1024x768x24 example
+launch Escape
 id=$(wait_window "$TITLE") || fail "no viewer window"
 expect_window_at_origin "$id" 640 480
 
@@ -24,7 +21,7 @@ corner=$(pixel "$WORK/client.png" 5 5)
 [ "$corner" = "000000" ] || fail "background at 5,5 is $corner, not black"
 
 if "${POLYVIEW_TOOL:-false}" snapshot --help >/dev/null 2>&1; then
-  "$POLYVIEW_TOOL" snapshot --dir "$dir" --out "$WORK/snapshot.png" || fail "polyview-tool snapshot failed"
+  "$POLYVIEW_TOOL" snapshot --dir "$DIR" --out "$WORK/snapshot.png" || fail "polyview-tool snapshot failed"
   differing=$(differing_pixels "$WORK/client.png" "$WORK/snapshot.png")
   echo "window against snapshot: $differing of 307200 pixels differ"
   [ "$differing" -le 3072 ] || fail "the window's picture differs from the snapshot in $differing pixels"

@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
-# The Windows build under Wine, on Xvfb screens, driven like the Linux viewer:
-# the question answered No gives a window whose picture matches
-# `polyview-tool snapshot` of the same folder; Yes on a 640x480x16 screen
-# gives fullscreen and F1 switches back and forth; Yes on a 1024x768x24 screen
-# gives the fallback question, whose Yes goes on windowed; Esc and the close
-# box end the program with status 0; a folder without "Wall.bmp" gives the
-# "Initialization Failed." box; an instant Esc tap on a big model ends it; a
-# folder named on the command line is used from elsewhere, and one that
-# cannot be entered gives an ERROR box and status 1. Results are judged by
-# what the program showed and left behind, not by Wine's exit status alone.
-# Expects POLYVIEW_EXE, POLYVIEW_TOOL, X11_CLOSE and EXAMPLES.
+# The Windows program under Wine, on Xvfb screens, driven like the Linux
+# viewer, in seven scenarios: the start-up question both ways (No: a window
+# whose picture matches `polyview-tool snapshot` of the same folder; Yes on a
+# 640x480x16 screen: fullscreen); F1 there and back, reloading model and
+# texture, and F1 held down switching again and again; Yes on a screen
+# without 640x480: the fallback question, Yes, then No with the closing box;
+# a folder without "Wall.bmp" and the "Initialization Failed." box; an
+# instant Esc tap on a big model; a folder on a command line of quotes and
+# blanks; a folder that cannot be entered, whose ERROR box fits the screen
+# however long its name. Esc and the close box end the program with status 0.
+# Results are judged by what the program showed and
+# left behind, never by Wine's exit status alone, and the scenarios that ran
+# are counted. Expects POLYVIEW_EXE, POLYVIEW_TOOL, X11_CLOSE and EXAMPLES;
+# wine, wineserver and winepath on PATH (scripts/wine-wow64.sh puts them
+# there); a WINEPREFIX, or a new one is made in the temporary folder.
 set -euo pipefail
 POLYVIEW=${POLYVIEW_EXE:?}
 . "$(dirname "$0")/e2e_common.sh"
-require_tools wine wineserver
+require_tools wine wineserver winepath
 : "${POLYVIEW_TOOL:?}" "${X11_CLOSE:?}"
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX=${POLYVIEW_WINEPREFIX:-$WORK/wine}
+export WINEPREFIX=${WINEPREFIX:-$WORK/wine}
+SCENARIOS=7
 
 wine_cleanup() {
   wineserver -k 2>/dev/null || true
@@ -30,44 +35,23 @@ start_wine_viewer() {
   (cd "$1" && exec timeout 120 wine "$POLYVIEW") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
   VIEWER_PID=$!
 }
+START_VIEWER=start_wine_viewer
+ANSWER_NO=n
 
-# Ends a scenario: the viewer must have ended with status 0.
-expect_ended_with_zero() {
-  wait_viewer "${1:-15}"
-  [ "$VIEWER_STATUS" = 0 ] || fail "exit status $VIEWER_STATUS"
+passed=0
+pass() {
+  passed=$((passed + 1))
+  echo "PASS: $*"
+}
+
+# Ends a scenario: the viewer must have ended with STATUS (default 0).
+expect_ended_with() {
+  wait_viewer "${2:-15}"
+  [ "$VIEWER_STATUS" = "${1:-0}" ] || fail "exit status $VIEWER_STATUS, not ${1:-0}"
   wineserver -w
   stop_xvfb
 }
 
-# --- No: windowed, the picture of the headless snapshot, Esc -------------
-start_xvfb 1024x768x24
-wineboot -i >/dev/null 2>&1 || true  # make the prefix before timing anything
-dir=$(make_folder windowed)
-"$POLYVIEW_TOOL" snapshot --dir "$dir" --out "$WORK/snapshot.png"
-start_wine_viewer "$dir"
-answer_box "Start FullScreen?" n || fail "no start-up question"
-id=$(wait_window "$TITLE" 30) || fail "no viewer window"
-[ "$(window_geometry "$id" | awk '{ print $3 "x" $4 }')" = 640x480 ] ||
-  fail "client area is $(window_geometry "$id"), not 640x480"
-wait_drawn || fail "no frame drawn"
-# Without a window manager Wine draws no frame: the X window is the client area.
-stable_shot "$id" "$WORK/window.png" || fail "no steady picture"
-differ=$(differing_pixels "$WORK/window.png" "$WORK/snapshot.png")
-echo "window against snapshot: $differ of 307200 pixels differ"
-[ "$differ" -lt 1536 ] || fail "the window's picture differs from the snapshot in $differ pixels"
-xdotool windowfocus --sync "$id" && press Escape
-expect_ended_with_zero
-echo "PASS: windowed, picture as the snapshot, Esc"
-
-# --- Yes on 640x480x16: fullscreen, F1 both ways, close box --------------
-start_xvfb 640x480x16
-dir=$(make_folder fullscreen)
-start_wine_viewer "$dir"
-answer_box "Start FullScreen?" Return || fail "no start-up question"
-id=$(wait_window "$TITLE" 30) || fail "no viewer window"
-[ -z "$(window_id "Kelmo GL")" ] || fail "the mode was refused"
-expect_window_at_origin "$id" 640 480
-wait_drawn || fail "no frame drawn"
 # A switch makes a new window: wait for the title on another window id.
 wait_new_window() {
   local old=$1 id i
@@ -82,79 +66,128 @@ wait_new_window() {
   done
   return 1
 }
+
+# The window once switching has come to rest: drawn, and the same before and
+# after a frame was seen.
+wait_settled_window() {
+  local id i
+  for ((i = 0; i < 20; i++)); do
+    id=$(wait_window "$TITLE" 30) || return 1
+    wait_drawn >/dev/null 2>&1 && [ "$(window_id "$TITLE")" = "$id" ] && { echo "$id"; return 0; }
+  done
+  return 1
+}
+
+# --- No: windowed, the picture of the headless snapshot, Esc -------------
+prepare 1024x768x24 windowed
+[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true  # before timing anything
+"$POLYVIEW_TOOL" snapshot --dir "$DIR" --out "$WORK/snapshot.png"
+launch n
+id=$(wait_window "$TITLE" 30) || fail "no viewer window"
+[ "$(window_geometry "$id" | awk '{ print $3 "x" $4 }')" = 640x480 ] ||
+  fail "client area is $(window_geometry "$id"), not 640x480"
+wait_drawn || fail "no frame drawn"
+# Without a window manager Wine draws no frame: the X window is the client area.
+stable_shot "$id" "$WORK/window.png" || fail "no steady picture"
+differ=$(differing_pixels "$WORK/window.png" "$WORK/snapshot.png")
+echo "window against snapshot: $differ of 307200 pixels differ"
+[ "$differ" -lt 1536 ] || fail "the window's picture differs from the snapshot in $differ pixels"
+xdotool windowfocus --sync "$id" && press Escape
+expect_ended_with 0
+pass "windowed, picture as the snapshot, Esc"
+
+# --- Yes on 640x480x16: fullscreen, F1 both ways and held, close box -----
+prepare 640x480x16 fullscreen
+launch Return
+id=$(wait_window "$TITLE" 30) || fail "no viewer window"
+[ -z "$(window_id "Kelmo GL")" ] || fail "the mode was refused"
+expect_window_at_origin "$id" 640 480
+wait_drawn || fail "no frame drawn"
+write_white_triangle "$DIR"
 xdotool windowfocus --sync "$id" && press F1
 id=$(wait_new_window "$id") || fail "F1 made no windowed window"
 # Wine keeps a window inside the screen: on a 640x480 screen the windowed
 # client area loses the caption's height.
 [ "$(window_geometry "$id" | awk '{ print $3 }')" = 640 ] || fail "windowed client area is not 640 wide"
-wait_drawn || fail "no frame drawn after F1"
+wait_pixel 320 240 FFFFFF || fail "the model was not read again after F1"
+write_green_texture "$DIR"
 xdotool windowfocus --sync "$id" && press F1
 id=$(wait_new_window "$id") || fail "the second F1 made no fullscreen window"
 expect_window_at_origin "$id" 640 480
-wait_drawn || fail "no frame drawn after the second F1"
-"$X11_CLOSE" "$id"
-expect_ended_with_zero
-echo "PASS: fullscreen, F1 to windowed and back, close box"
+wait_pixel 320 240 00FF00 || fail "the texture was not made again after the second F1"
+# Held down, F1 switches at every key repeat that reaches the new window.
+xdotool windowfocus --sync "$id" && xdotool keydown F1
+for switch in 1 2 3 4; do
+  id=$(wait_new_window "$id") || { xdotool keyup F1; fail "F1 held down switched $((switch - 1)) times, then no more"; }
+done
+xdotool keyup F1
+id=$(wait_settled_window) || fail "no drawn window that stays after F1 was released"
+"$X11_CLOSE" "$id" || fail "could not send the close request"
+expect_ended_with 0
+pass "fullscreen, F1 to windowed and back with reloads, F1 held down, close box"
 
-# --- Yes on 1024x768x24: the fallback question, Yes goes on windowed -----
-start_xvfb 1024x768x24
-dir=$(make_folder fallback)
-start_wine_viewer "$dir"
-answer_box "Start FullScreen?" Return || fail "no start-up question"
+# --- Yes on 1024x768x24: the fallback question, Yes, then No -------------
+prepare 1024x768x24 fallback
+launch Return
 answer_box "Kelmo GL" Return || fail "no fallback question"
 id=$(wait_window "$TITLE" 30) || fail "no window after the fallback"
 [ "$(window_geometry "$id" | awk '{ print $3 "x" $4 }')" = 640x480 ] || fail "client area is not 640x480"
 wait_drawn || fail "no frame drawn"
-xdotool windowfocus --sync "$id" && press Escape
-expect_ended_with_zero
-echo "PASS: refused mode, fallback Yes, windowed, Esc"
+xdotool windowfocus --sync "$id" && press F1
+answer_box "Kelmo GL" n || fail "no fallback question after F1"
+answer_box "ERROR" Return || fail "no closing box after the fallback's No"
+expect_ended_with 0
+pass "refused mode, fallback Yes, windowed, F1, fallback No, closing box"
 
 # --- No "Wall.bmp": the Initialization Failed. box, then status 0 --------
-start_xvfb 1024x768x24
-dir=$(make_folder missing)
-rm "$dir/Wall.bmp"
-start_wine_viewer "$dir"
-answer_box "Start FullScreen?" n || fail "no start-up question"
+prepare 1024x768x24 missing
+rm "$DIR/Wall.bmp"
+launch n
 answer_box "ERROR" Return || fail "no error box"
 [ -z "$(window_id "$TITLE")" ] || fail "the window outlived the error box"
-expect_ended_with_zero
-echo "PASS: missing texture, error box, status 0"
+expect_ended_with 0
+pass "missing texture, error box, status 0"
 
 # --- An instant Esc tap on 300,000 triangles ends the program ------------
-# Its key-down and key-up both wait in the queue behind one long frame.
-start_xvfb 1024x768x24
-dir=$(make_folder big)
-"$(dirname "$0")/big_model.sh" 300000 >"$dir/poligon.m"
-start_wine_viewer "$dir"
-answer_box "Start FullScreen?" n || fail "no start-up question"
-id=$(wait_window "$TITLE" 30) || fail "no viewer window"
-wait_drawn 60 || fail "no frame drawn"
-xdotool windowfocus --sync "$id" && xdotool key Escape
-expect_ended_with_zero 30
-echo "PASS: an instant Esc tap on 300,000 triangles, status 0"
+tap_escape_on_big_model
+expect_ended_with 0 30
+pass "an instant Esc tap on 300,000 triangles, status 0"
 
-# --- A folder on the command line; one that cannot be entered -------------
-# Started in $WORK, which holds no assets; the name has a blank, so Wine
-# quotes it and the program splits it back.
-start_xvfb 1024x768x24
-dir=$(make_folder "folder argument")
-(cd "$WORK" && exec timeout 120 wine "$POLYVIEW" "$(winepath -w "$dir")") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+# --- A folder on the command line, through quotes and blanks ------------
+# Started by cmd from a batch file in $WORK, which holds no assets, with the
+# command line as written there: the C runtime's rules make one argument of
+# it, where a doubled backslash before a quote stands for one backslash.
+prepare 1024x768x24 "folder argument"
+printf '@"%s" %s\\\\"folder argument"\r\n' "$(winepath -w "$POLYVIEW")" "$(winepath -w "$WORK")" >"$WORK/start.bat"
+(cd "$WORK" && exec timeout 120 wine cmd /c start.bat) >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
 VIEWER_PID=$!
 answer_box "Start FullScreen?" n || fail "no start-up question"
 id=$(wait_window "$TITLE" 30) || fail "no viewer window"
 wait_drawn || fail "no frame drawn from the folder named on the command line"
-xdotool windowfocus --sync "$id" && press Escape
-expect_ended_with_zero
-echo "PASS: polyview DIR"
+write_white_triangle "$DIR"
+xdotool windowfocus --sync "$id" && press F1
+answer_box "Kelmo GL" Return || fail "no fallback question after F1"
+wait_pixel 320 240 FFFFFF || fail "F1 did not read the model from the folder again"
+id=$(wait_window "$TITLE") || fail "no window after F1"
+"$X11_CLOSE" "$id" || fail "could not send the close request"
+expect_ended_with 0
+pass "polyview DIR through quotes and blanks, F1 reloads from DIR, close box"
 
+# --- A folder that cannot be entered: the ERROR box, status 1 -------------
+# A name of 300 characters: shortened in the box, which MessageBox does not
+# wrap inside a word, so that the box fits the screen.
 start_xvfb 1024x768x24
-(cd "$WORK" && exec timeout 120 wine "$POLYVIEW" 'C:\no such folder') >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+missing="C:\\no such folder\\$(printf 'd%.0s' $(seq 300))"
+(cd "$WORK" && exec timeout 120 wine "$POLYVIEW" "$missing") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
 VIEWER_PID=$!
-wait_window "ERROR" 30 >/dev/null || fail "no error box"
+id=$(wait_window "ERROR" 30) || fail "no error box"
 [ -z "$(window_id "Start FullScreen?")" ] || fail "the start-up question came before the error box"
+read -r x y width height <<<"$(window_geometry "$id")"
+[ "$x" -ge 0 ] && [ $((x + width)) -le 1024 ] || fail "the error box ($width wide at $x) does not fit the screen"
 answer_box "ERROR" Return
-wait_viewer 15
-[ "$VIEWER_STATUS" = 1 ] || fail "exit status $VIEWER_STATUS, not 1"
-wineserver -w
-stop_xvfb
-echo "PASS: a folder that cannot be entered, error box, status 1"
+expect_ended_with 1
+grep -qF "\"$missing\"" "$WORK/viewer.err" || fail "standard error does not name the whole folder"
+pass "a folder that cannot be entered, error box that fits, status 1"
+
+[ "$passed" = "$SCENARIOS" ] || fail "$passed of $SCENARIOS scenarios ran"
+echo "PASS: all $SCENARIOS scenarios against ${POLYVIEW##*/}"

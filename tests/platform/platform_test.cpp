@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -584,6 +585,70 @@ TEST(NoDisplayTest, BoxesGoToStandardErrorAndWindowsCannotBeMade) {
     EXPECT_EQ(window, nullptr);
     EXPECT_NE(text.find("No window can be made"), std::string::npos) << text;
     EXPECT_TRUE(UnregisterClassA("NoDisplay", GetModuleHandleA(nullptr)));
+}
+
+// Splits `text` at `separators`, dropping empty pieces.
+std::vector<std::string> Pieces(const std::string& text, const char* separators) {
+    std::vector<std::string> pieces;
+    size_t at = 0;
+    while ((at = text.find_first_not_of(separators, at)) != std::string::npos) {
+        size_t end = text.find_first_of(separators, at);
+        pieces.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return pieces;
+}
+
+size_t Characters(const std::string& text) {
+    size_t count = 0;
+    for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+}
+
+TEST(BoxText, WrapsAtBlanksToFitAndNeverGrowsBeyondItsLines) {
+    using platform::FitBoxText;
+    using platform::MaxBoxColumns;
+    using platform::MaxBoxLines;
+    EXPECT_EQ(FitBoxText("Window Creation Error."), "Window Creation Error.");
+    // Random texts of words (some longer than a line, some with two-byte
+    // letters) between blanks, tabs and line feeds.
+    std::mt19937 random(20);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        bool hasLongWord = false;
+        for (int words = random() % 40; words > 0; --words) {
+            size_t length = random() % 4 ? 1 + random() % 12 : 1 + random() % 160;
+            hasLongWord |= length > MaxBoxColumns;
+            for (size_t i = 0; i < length; ++i)
+                text += random() % 5 ? std::string(1, char('a' + random() % 26)) : "\xC3\xA7";
+            text += " \t\n"[random() % 3];
+            if (random() % 4 == 0) text += ' ';
+        }
+        std::string fitted = FitBoxText(text);
+        std::vector<std::string> lines = Pieces(fitted, "\n");
+        ASSERT_LE(lines.size(), MaxBoxLines) << text;
+        for (const std::string& line : lines) {
+            ASSERT_LE(Characters(line), MaxBoxColumns) << text;
+            ASSERT_NE(static_cast<unsigned char>(line[0]) & 0xC0, 0x80u) << "a letter cut in two: " << text;
+        }
+        if (fitted.size() >= 3 && fitted.compare(fitted.size() - 3, 3, "...") == 0) continue;  // cut short
+        // Nothing lost; words that fit a line are never broken.
+        if (!hasLongWord) {
+            EXPECT_EQ(Pieces(fitted, " \t\n"), Pieces(text, " \t\n")) << text;
+        }
+        std::string kept, given;
+        for (const std::string& piece : Pieces(fitted, " \t\n")) kept += piece;
+        for (const std::string& piece : Pieces(text, " \t\n")) given += piece;
+        EXPECT_EQ(kept, given) << text;
+    }
+    // A path of 5,000 characters without a blank: 20 full lines, the last
+    // one cut with "...".
+    std::string fitted = FitBoxText("Cannot enter \"/" + std::string(5000, 'd') + "\": File name too long");
+    std::vector<std::string> lines = Pieces(fitted, "\n");
+    ASSERT_EQ(lines.size(), MaxBoxLines);
+    EXPECT_EQ(lines[0], "Cannot enter");
+    EXPECT_EQ(lines[1], "\"/" + std::string(MaxBoxColumns - 2, 'd'));
+    EXPECT_EQ(lines.back(), std::string(MaxBoxColumns - 3, 'd') + "...");
 }
 
 }  // namespace

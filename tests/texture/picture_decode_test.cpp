@@ -261,7 +261,12 @@ TEST(GifRecords, EveryImageDescriptorIsHeldToTheCapsAndBrokenFirstImagesAreRefus
     // be decoded.
     const Bytes huge = {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 2, 0x44, 0x01, 0, 0x3B};
     EXPECT_FALSE(Decode(DecodeGif, Plus(valid, huge)).isDecoded);
-    EXPECT_FALSE(Decode(DecodeGif, Plus(MakeGif(20000, 1, {small}, -1), {0x3B})).isDecoded);  // the screen
+    // The logical screen decides nothing: a 65535 x 65535 screen around a
+    // small first image.
+    Decoded onHugeScreen = Decode(DecodeGif, Plus(MakeGif(65535, 65535, {small}, -1), {0x3B}));
+    EXPECT_TRUE(onHugeScreen.isDecoded);
+    EXPECT_EQ(onHugeScreen.width, 2);
+    EXPECT_EQ(onHugeScreen.height, 2);
 
     // A first image of width 0, or with an LZW code size above 8, before a
     // good one; and a first image cut short.
