@@ -1,10 +1,20 @@
 # Install rules and packages: on Linux the programs, manual pages, example and
 # documents under PREFIX, and a Debian package (cpack -G DEB); for Windows a
-# folder to unpack and run (cpack -G ZIP). Tests, benchmarks and fuzz targets
-# have no install rules, so nothing of theirs is installed or packaged.
+# folder to unpack and run (cpack -G ZIP); for the web a folder of static
+# files to serve (cpack -G ZIP). Tests, benchmarks and fuzz targets have no
+# install rules, so nothing of theirs is installed or packaged.
 include(GNUInstallDirs)
 
-if(WIN32)
+if(POLYVIEW_PLATFORM STREQUAL "web")
+  install(FILES ${POLYVIEW_SITE_DIR}/polyview.html ${POLYVIEW_SITE_DIR}/polyview.js
+                ${POLYVIEW_SITE_DIR}/polyview.wasm DESTINATION .)
+  install(DIRECTORY examples/ DESTINATION examples)
+  configure_file(packaging/README-web.txt.in README.txt @ONLY)
+  configure_file(LICENSE LICENSE.txt COPYONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME web)
+elseif(WIN32)
   # polyview.exe at the top of the folder, the example beside it; the texts
   # with Windows line ends, so that every editor there shows them right.
   # The program is linked stripped and goes into the zip as it is: the file

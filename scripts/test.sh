@@ -3,8 +3,9 @@
 # that ships, and an x86-64 build of the same sources), whose tests run under
 # Wine's WoW64 mode from a Debian sid root (scripts/wine-wow64.sh), the
 # portable tests built for 32-bit x86 (run under qemu-user where the machine
-# cannot run them), the normal build, the ASan + UBSan build, and a short
-# fuzzing run. Every test runs once: none is retried.
+# cannot run them), the normal build, the web build (its page in headless
+# Chromium), the ASan + UBSan build, and a short fuzzing run. Every test runs
+# once: none is retried.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -46,6 +47,12 @@ run_tests build/default
 for preset in "${windows_builds[@]}"; do
   (cd "build/$preset" && ctest --output-on-failure)
 done
+
+# The web build, its zip, and the page in headless Chromium; the frame is
+# compared with polyview-tool snapshot from the build above.
+cmake --preset web
+cmake --build build/web -j"$jobs"
+(cd build/web && ctest --output-on-failure)
 
 cmake --preset sanitize
 cmake --build build/sanitize -j"$jobs"

@@ -5,8 +5,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -121,6 +123,19 @@ float ConvertHex(const char* p, const char* end, bool negative) {
 }
 
 // Decimal mantissa with optional exponent, correctly rounded (as glibc).
+#if defined(_LIBCPP_VERSION) && !defined(__cpp_lib_to_chars)
+// libc++ before 17 (the web build's) reads no floating point with
+// from_chars; its C library's strtof (musl's, correctly rounded) reads the
+// same decimal numbers, given the number's text alone.
+bool ConvertDecimal(const char* p, const char* end, bool negative, float* out) {
+    std::string text(p, end);
+    char* stop = nullptr;
+    float value = std::strtof(text.c_str(), &stop);
+    if (stop == text.c_str()) return false;
+    *out = negative ? -value : value;
+    return true;
+}
+#else
 bool ConvertDecimal(const char* p, const char* end, bool negative, float* out) {
     float value = 0;
     std::from_chars_result r = std::from_chars(p, end, value, std::chars_format::general);
@@ -149,6 +164,7 @@ bool ConvertDecimal(const char* p, const char* end, bool negative, float* out) {
     *out = negative ? -value : value;
     return true;
 }
+#endif
 
 }  // namespace
 

@@ -27,15 +27,6 @@ void SetGlAttributes(const PlatformPixelFormat& format) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
 }
 
-HDC__* FindDeviceContext(HDC dc) {
-    for (HWND__* w : layer.windows) {
-        if (&w->deviceContext == dc) {
-            return dc;
-        }
-    }
-    return nullptr;
-}
-
 namespace {
 
 HGLRC__* FindContext(HGLRC context) {
@@ -58,73 +49,25 @@ bool IsFullscreenCandidate(const HWND__* window) {
 
 void ApplyFullscreenMode(HWND__* window) {
     const SDL_DisplayMode& mode = layer.fullscreenMode;
-    if (window->isFullscreen || !IsFullscreenCandidate(window)) {
+    if (window->native->isFullscreen || !IsFullscreenCandidate(window)) {
         return;
     }
-    if (SDL_SetWindowDisplayMode(window->sdlWindow, &mode) == 0 &&
-        SDL_SetWindowFullscreen(window->sdlWindow, SDL_WINDOW_FULLSCREEN) == 0) {
-        window->isFullscreen = true;
+    if (SDL_SetWindowDisplayMode(window->native->sdlWindow, &mode) == 0 &&
+        SDL_SetWindowFullscreen(window->native->sdlWindow, SDL_WINDOW_FULLSCREEN) == 0) {
+        window->native->isFullscreen = true;
     }
+}
+
+bool PrepareNativePixelFormat(HWND__* window, int format) {
+    // An X window's visual is fixed when it is made: remake the (still
+    // hidden) SDL window when it was made for another format.
+    if (window->native->sdlPixelFormat == format) return true;
+    return !window->isVisible && CreateSdlWindow(window, format);
 }
 
 }  // namespace platform
 
 using namespace platform;
-
-HDC WINAPI GetDC(HWND handle) {
-    HWND__* window = FindLiveWindow(handle);
-    // Every window keeps one device context of its own (CS_OWNDC).
-    return window ? &window->deviceContext : nullptr;
-}
-
-int WINAPI ReleaseDC(HWND handle, HDC dc) {
-    HWND__* window = FindLiveWindow(handle);
-    return (window && dc == &window->deviceContext) ? 1 : 0;
-}
-
-int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* pfd) {
-    if (!FindDeviceContext(dc) || !pfd || pfd->nSize != sizeof(PIXELFORMATDESCRIPTOR) ||
-        pfd->nVersion != 1) {
-        return 0;
-    }
-    // Only RGBA formats for OpenGL drawing into a window are offered.
-    const DWORD required = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
-    if ((pfd->dwFlags & required) != required || pfd->iPixelType != PFD_TYPE_RGBA) {
-        return 0;
-    }
-    bool isDoubleBufferWanted = (pfd->dwFlags & PFD_DOUBLEBUFFER) != 0;
-    bool isDoubleBufferFree = (pfd->dwFlags & PFD_DOUBLEBUFFER_DONTCARE) != 0;
-    int depthWanted = (pfd->dwFlags & PFD_DEPTH_DONTCARE) ? 0 : pfd->cDepthBits;
-    // The formats are in order of preference: the first that fits.
-    for (int i = 0; i < pixelFormatCount; ++i) {
-        const PlatformPixelFormat& format = pixelFormats[i];
-        if ((isDoubleBufferFree || format.isDoubleBuffered == isDoubleBufferWanted) &&
-            format.depthBits >= depthWanted) {
-            return i + 1;
-        }
-    }
-    return 0;
-}
-
-BOOL WINAPI SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
-    HDC__* deviceContext = FindDeviceContext(dc);
-    if (!deviceContext || format < 1 || format > pixelFormatCount) {
-        return FALSE;
-    }
-    HWND__* window = deviceContext->window;
-    if (window->pixelFormat != 0) {
-        return FALSE;  // a window's pixel format is set once
-    }
-    // An X window's visual is fixed when it is made: remake the (still
-    // hidden) SDL window when it was made for another format.
-    if (window->sdlPixelFormat != format) {
-        if (window->isVisible || !CreateSdlWindow(window, format)) {
-            return FALSE;
-        }
-    }
-    window->pixelFormat = format;
-    return TRUE;
-}
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
     HDC__* deviceContext = FindDeviceContext(dc);
@@ -137,7 +80,7 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     // SDL makes a new context current; wglCreateContext does not.
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
-    SDL_GLContext context = SDL_GL_CreateContext(window->sdlWindow);
+    SDL_GLContext context = SDL_GL_CreateContext(window->native->sdlWindow);
     SDL_GL_MakeCurrent(previousContext ? previousWindow : nullptr, previousContext);
     if (!context) {
         return nullptr;
@@ -157,7 +100,7 @@ BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC handle) {
     if (!context || !deviceContext || deviceContext->window->pixelFormat != context->pixelFormat) {
         return FALSE;
     }
-    return SDL_GL_MakeCurrent(deviceContext->window->sdlWindow, context->context) == 0 ? TRUE : FALSE;
+    return SDL_GL_MakeCurrent(deviceContext->window->native->sdlWindow, context->context) == 0 ? TRUE : FALSE;
 }
 
 BOOL WINAPI wglDeleteContext(HGLRC handle) {
@@ -179,7 +122,7 @@ BOOL WINAPI SwapBuffers(HDC dc) {
     if (!deviceContext) {
         return FALSE;
     }
-    SDL_GL_SwapWindow(deviceContext->window->sdlWindow);
+    SDL_GL_SwapWindow(deviceContext->window->native->sdlWindow);
     return TRUE;
 }
 
@@ -187,10 +130,10 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* devMode, DWORD) {
     if (!devMode) {
         // Back to the desktop's mode.
         layer.isFullscreenModeSet = false;
-        for (HWND__* window : layer.windows) {
-            if (window->isFullscreen) {
-                SDL_SetWindowFullscreen(window->sdlWindow, 0);
-                window->isFullscreen = false;
+        for (HWND__* window : windowManager.windows) {
+            if (window->native->isFullscreen) {
+                SDL_SetWindowFullscreen(window->native->sdlWindow, 0);
+                window->native->isFullscreen = false;
             }
         }
         return DISP_CHANGE_SUCCESSFUL;

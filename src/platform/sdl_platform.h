@@ -5,40 +5,15 @@
 
 #include <SDL.h>
 
-#include <deque>
-#include <string>
 #include <vector>
 
-#include "platform/win32_api.h"
+#include "platform/window_manager.h"
 
-struct HINSTANCE__ {
-    int unused;
-};
-
-// Stock icons and cursors: one object per resource number.
-struct HICON__ {
-    int resourceId;
-};
-
-struct HDC__ {
-    HWND__* window;
-};
-
-struct HWND__ {
+// A window's SDL side.
+struct NativeWindow {
     SDL_Window* sdlWindow;
     Uint32 sdlWindowId;
-    std::string className;
-    std::string title;
-    WNDPROC windowProc;
-    DWORD style;
-    DWORD exStyle;
-    int x, y;           // top-left corner of the window on the screen
-    int width, height;  // client size
-    HDC__ deviceContext;  // the window's own device context
-    int pixelFormat;      // index set by SetPixelFormat; 0 while none is set
-    int sdlPixelFormat;   // the format whose GL attributes the SDL window was made with
-    bool isVisible;
-    bool isMinimized;
+    int sdlPixelFormat;  // the format whose GL attributes the SDL window was made with
     bool isFullscreen;
 };
 
@@ -47,39 +22,12 @@ struct HGLRC__ {
     int pixelFormat;
 };
 
-// A pixel format the layer offers: RGBA in the display's colour depth.
-struct PlatformPixelFormat {
-    bool isDoubleBuffered;
-    int depthBits;  // the least depth the GL visual is asked for
-};
-
 namespace platform {
 
-extern const PlatformPixelFormat pixelFormats[];
-extern const int pixelFormatCount;
-
-// A window class as RegisterClassA took it.
-struct RegisteredClass {
-    std::string name;  // as registered; looked up without regard to case
-    WNDCLASSA windowClass;
-    ATOM atom;
-    int windowCount;
-};
-
-// State of the layer; one thread, as with the Win32 window manager.
+// State of the layer besides the windows; one thread.
 struct LayerState {
     bool isVideoReady;
-    HINSTANCE__ moduleInstance;      // the handle GetModuleHandleA(NULL) gives
-    HICON__ stockIcons[2];           // [0] icons, [1] cursors: handles only, never drawn
-    std::vector<RegisteredClass> classes;
-    ATOM nextAtom = 0xC000;          // the next class atom; they start here on Windows
-    std::vector<HWND__*> windows;   // live windows, in creation order
     std::vector<HGLRC__*> contexts; // live rendering contexts
-    HWND__* activeWindow;
-    HWND__* focusWindow;
-    std::deque<MSG> postedMessages;
-    bool isQuitPosted;
-    int quitCode;
     int cursorCount;                 // ShowCursor's display counter; shown while >= 0
     bool isFullscreenModeSet;        // ChangeDisplaySettingsA accepted a fullscreen mode
     SDL_DisplayMode fullscreenMode;  // ... this one
@@ -91,12 +39,7 @@ extern LayerState layer;
 // be opened (SDL_GetError() says why).
 bool EnsureVideo();
 
-HWND__* FindLiveWindow(HWND window);
 HWND__* FindWindowBySdlId(Uint32 sdlWindowId);
-HDC__* FindDeviceContext(HDC dc);
-
-// Calls the window's procedure at once, as Win32 does for sent messages.
-LRESULT SendToWindow(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Sets SDL's GL attributes for a pixel format: for the visual of a window
 // made next, and for a context made next (a compatibility context, so that
@@ -110,11 +53,6 @@ bool CreateSdlWindow(HWND__* window, int pixelFormat);
 // Puts a shown popup window into the fullscreen mode that
 // ChangeDisplaySettingsA accepted, when it has that mode's size at 0,0.
 void ApplyFullscreenMode(HWND__* window);
-
-// Gives the window keyboard activation: WM_ACTIVATE and WM_SETFOCUS, and
-// deactivation of the window that had it.
-void ActivateWindow(HWND__* window);
-void DeactivateWindow(HWND__* window);
 
 // A message box's text as SDL's box shows it: MessageBox wraps long lines
 // to fit the screen, while SDL's box is as wide as its longest line and as

@@ -70,8 +70,13 @@ static_assert(sizeof(ModelTriangle) == 3 * sizeof(ModelVertex) && sizeof(ModelVe
 
 // Most triangles one glDrawArrays call takes: its vertex count, three per
 // triangle, is a GLsizei. Only a store of over 715 million triangles needs
-// more than one call.
+// more than one call, except on the web, where the OpenGL emulation copies
+// each call's arrays into a buffer of POLYVIEW_WEB_DRAW_BYTES.
+#ifdef POLYVIEW_WEB_DRAW_BYTES
+static const int32_t maxTrianglesPerCall = POLYVIEW_WEB_DRAW_BYTES / int32_t(sizeof(ModelTriangle));
+#else
 static const int32_t maxTrianglesPerCall = INT32_MAX / 3;
+#endif
 
 void DrawModel() {
     const int32_t count = ModelStore.triangleCount;

@@ -56,7 +56,7 @@ const Received* Find(UINT message) {
 const char* const className = "PlatformTest";
 
 HWND FindWindowBySdlIdForTest(HWND window) {
-    return platform::FindWindowBySdlId(SDL_GetWindowID(window->sdlWindow));
+    return platform::FindWindowBySdlId(SDL_GetWindowID(window->native->sdlWindow));
 }
 
 PIXELFORMATDESCRIPTOR Request(DWORD flags, BYTE depthBits) {
@@ -180,7 +180,7 @@ TEST_F(PlatformTest, CreationMakesAHiddenWindowOfTheGivenSizeAndSendsItsMessages
     EXPECT_EQ(Messages(), std::vector<UINT>({WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}));
     EXPECT_EQ(Find(WM_SIZE)->lParam, MAKELONG(640, 480));
 
-    SDL_Window* sdlWindow = window->sdlWindow;
+    SDL_Window* sdlWindow = window->native->sdlWindow;
     Uint32 flags = SDL_GetWindowFlags(sdlWindow);
     EXPECT_TRUE(flags & SDL_WINDOW_HIDDEN);
     EXPECT_TRUE(flags & SDL_WINDOW_OPENGL);
@@ -337,18 +337,18 @@ TEST_F(PlatformTest, FullscreenModeIsOfferedOnlyAtTheDisplaysOwnSize) {
     HWND windowed = Create(windowedStyle, desktop.w, desktop.h);
     ASSERT_NE(windowed, nullptr);
     ShowWindow(windowed, SW_SHOW);
-    EXPECT_FALSE(SDL_GetWindowFlags(windowed->sdlWindow) & SDL_WINDOW_FULLSCREEN);
+    EXPECT_FALSE(SDL_GetWindowFlags(windowed->native->sdlWindow) & SDL_WINDOW_FULLSCREEN);
     Destroy(windowed);
 
     // ... a popup of that size at 0,0 is.
     HWND popup = Create(WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, desktop.w, desktop.h);
     ASSERT_NE(popup, nullptr);
     ShowWindow(popup, SW_SHOW);
-    EXPECT_TRUE(SDL_GetWindowFlags(popup->sdlWindow) & SDL_WINDOW_FULLSCREEN);
-    EXPECT_TRUE(SDL_GetWindowFlags(popup->sdlWindow) & SDL_WINDOW_BORDERLESS);
+    EXPECT_TRUE(SDL_GetWindowFlags(popup->native->sdlWindow) & SDL_WINDOW_FULLSCREEN);
+    EXPECT_TRUE(SDL_GetWindowFlags(popup->native->sdlWindow) & SDL_WINDOW_BORDERLESS);
 
     EXPECT_EQ(ChangeDisplaySettingsA(nullptr, 0), DISP_CHANGE_SUCCESSFUL);
-    EXPECT_FALSE(SDL_GetWindowFlags(popup->sdlWindow) & SDL_WINDOW_FULLSCREEN);
+    EXPECT_FALSE(SDL_GetWindowFlags(popup->native->sdlWindow) & SDL_WINDOW_FULLSCREEN);
 }
 
 TEST_F(PlatformTest, ShowCursorKeepsADisplayCounter) {
@@ -373,7 +373,7 @@ TEST_F(PlatformTest, ScreenSaverIsOff) {
 SDL_Event KeyEvent(HWND window, Uint32 type, SDL_Keycode sym, Uint16 mod = KMOD_NONE, Uint8 repeat = 0) {
     SDL_Event event = {};
     event.type = type;
-    event.key.windowID = window->sdlWindowId;
+    event.key.windowID = window->native->sdlWindowId;
     event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     event.key.repeat = repeat;
     event.key.keysym.sym = sym;
@@ -385,7 +385,7 @@ SDL_Event KeyEvent(HWND window, Uint32 type, SDL_Keycode sym, Uint16 mod = KMOD_
 SDL_Event WindowEvent(HWND window, Uint8 what) {
     SDL_Event event = {};
     event.type = SDL_WINDOWEVENT;
-    event.window.windowID = window->sdlWindowId;
+    event.window.windowID = window->native->sdlWindowId;
     event.window.event = what;
     return event;
 }

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/sdl_platform.h"
+#include "platform/win32_api.h"
 
 namespace {
 

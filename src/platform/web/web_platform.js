@@ -1,0 +1,282 @@
+// The page side of the Win32 subset over the browser (an Emscripten JS
+// library): window elements in the page's screen element, message boxes as
+// dialogs there, the browser's fullscreen, animation frames, and the end of
+// the program. The functions that wait (boxes, fullscreen, frames) sleep
+// through Asyncify and wake the program from the browser's own callbacks.
+//
+// The page gives its screen element as Module.screen (else the element
+// #polyview-screen) and may give Module.onEnded(status). Module.platform
+// tells the page, the tests and the benchmark what the program shows: the
+// frames presented, the message box open, the windows shown, and the exit
+// status once it has ended.
+
+mergeInto(LibraryManager.library, {
+  $WebPage__postset: 'Module["platform"] = WebPage.state;',
+  $WebPage: {
+    // Times are the page's performance.now(): milliseconds since it began
+    // to load.
+    state: {frames: 0, firstFrameAt: null, box: null, windows: [], exitStatus: null},
+
+    screen: function() {
+      return Module['screen'] || document.getElementById('polyview-screen');
+    },
+
+    windowElement: function(elementId) {
+      return document.getElementById('polyview-window-' + elementId);
+    },
+
+    // What the page shows, for whoever looks at Module.platform.
+    noteWindows: function() {
+      var shown = [];
+      var screen = WebPage.screen();
+      if (screen) {
+        screen.querySelectorAll('.polyview-window').forEach(function(element) {
+          if (!element.hidden) shown.push({id: element.id, isPopup: element.classList.contains('polyview-popup')});
+        });
+      }
+      WebPage.state.windows = shown;
+    },
+
+    // The one key that the browser keeps for itself in fullscreen is Esc; a
+    // browser that can lock the keyboard hands it to the page, so that Esc
+    // ends the viewer there too (holding it still leaves fullscreen).
+    lockEscape: function() {
+      if (navigator.keyboard && navigator.keyboard.lock) navigator.keyboard.lock(['Escape']).catch(function() {});
+    },
+
+    unlockEscape: function() {
+      if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
+    },
+
+    // The browser's first WebGL context takes long to make (a good part of
+    // a second with a software renderer), later ones not: one is made and
+    // given back while the first box waits for its answer, once it is drawn.
+    isWebGlWarm: false,
+    warmUpWebGl: function() {
+      if (WebPage.isWebGlWarm) return;
+      WebPage.isWebGlWarm = true;
+      requestAnimationFrame(function() {
+        setTimeout(function() {
+          var context = document.createElement('canvas').getContext('webgl');
+          var extension = context && context.getExtension('WEBGL_lose_context');
+          if (extension) extension.loseContext();
+        }, 0);
+      });
+    },
+  },
+
+  WebCreateWindowElement__deps: ['$WebPage'],
+  WebCreateWindowElement: function(elementId, title, width, height, isPopup) {
+    var screen = WebPage.screen();
+    if (!screen) return 0;
+    var element = document.createElement('div');
+    element.id = 'polyview-window-' + elementId;
+    element.className = isPopup ? 'polyview-window polyview-popup' : 'polyview-window';
+    element.hidden = true;
+    if (!isPopup) {
+      var bar = document.createElement('div');
+      bar.className = 'polyview-titlebar';
+      var caption = document.createElement('span');
+      caption.className = 'polyview-title';
+      caption.textContent = UTF8ToString(title);
+      var close = document.createElement('button');
+      close.type = 'button';
+      close.id = 'polyview-close-' + elementId;
+      close.className = 'polyview-close';
+      close.title = 'Close';
+      close.textContent = '\u00d7';
+      bar.append(caption, close);
+      element.append(bar);
+    }
+    var canvas = document.createElement('canvas');
+    canvas.id = 'polyview-canvas-' + elementId;
+    canvas.width = width;
+    canvas.height = height;
+    canvas.tabIndex = 0;
+    element.append(canvas);
+    screen.append(element);
+    return 1;
+  },
+
+  WebShowWindowElement__deps: ['$WebPage'],
+  WebShowWindowElement: function(elementId, isShown) {
+    var element = WebPage.windowElement(elementId);
+    if (element) element.hidden = !isShown;
+    WebPage.noteWindows();
+  },
+
+  WebRemoveWindowElement__deps: ['$WebPage'],
+  WebRemoveWindowElement: function(elementId) {
+    var element = WebPage.windowElement(elementId);
+    if (element) element.remove();
+    WebPage.noteWindows();
+  },
+
+  WebFocusCanvas: function(elementId) {
+    var canvas = document.getElementById('polyview-canvas-' + elementId);
+    if (canvas) canvas.focus({preventScroll: true});
+  },
+
+  // A context made with html5.h does not start the fixed-function emulation
+  // by itself; its context-created callbacks do, once it is current.
+  WebStartGlEmulation__deps: ['$Browser'],
+  WebStartGlEmulation: function() {
+    Module.useWebGL = true;
+    Browser.moduleContextCreatedCallbacks.forEach(function(callback) { callback(); });
+  },
+
+  WebLoseContext__deps: ['$GL'],
+  WebLoseContext: function(handle) {
+    var context = GL.getContext(handle);
+    var extension = context && context.GLctx.getExtension('WEBGL_lose_context');
+    if (extension) extension.loseContext();
+  },
+
+  // The emulation copies client-side arrays into temporary buffers that it
+  // takes in turn within a frame: a new frame starts the turn again.
+  WebNoteFramePresented__deps: ['$GL', '$WebPage'],
+  WebNoteFramePresented: function() {
+    GL.newRenderingFrameStarted();
+    if (!WebPage.state.frames++) WebPage.state.firstFrameAt = performance.now();
+  },
+
+  WebEnterFullscreen__deps: ['$Asyncify', '$WebPage'],
+  WebEnterFullscreen: function() {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var screen = WebPage.screen();
+      if (!screen || !document.fullscreenEnabled || !screen.requestFullscreen) {
+        wakeUp(0);
+        return;
+      }
+      screen.requestFullscreen({navigationUI: 'hide'}).then(function() {
+        WebPage.lockEscape();
+        wakeUp(1);
+      }, function(error) {
+        console.info('polyview: the browser refused fullscreen: ' + error.message);
+        wakeUp(0);
+      });
+    });
+  },
+
+  WebLeaveFullscreen__deps: ['$Asyncify', '$WebPage'],
+  WebLeaveFullscreen: function() {
+    return Asyncify.handleSleep(function(wakeUp) {
+      WebPage.unlockEscape();
+      if (!document.fullscreenElement) {
+        wakeUp(0);
+        return;
+      }
+      document.exitFullscreen().then(function() { wakeUp(0); }, function() { wakeUp(0); });
+    });
+  },
+
+  WebShowCursor__deps: ['$WebPage'],
+  WebShowCursor: function(isShown) {
+    var screen = WebPage.screen();
+    if (screen) screen.classList.toggle('polyview-no-cursor', !isShown);
+  },
+
+  WebWaitForAnimationFrame__deps: ['$Asyncify'],
+  WebWaitForAnimationFrame: function() {
+    return Asyncify.handleSleep(function(wakeUp) {
+      requestAnimationFrame(function() { wakeUp(1); });
+    });
+  },
+
+  // A modal dialog with the caption, the text, an icon and the buttons of
+  // the box's type: Yes and No, OK and Cancel, or OK. The keyboard focus is
+  // on the first button; Return (or Space) answers the focused button,
+  // Escape the last one, as with the Linux build's boxes.
+  WebShowMessageBox__deps: ['$Asyncify', '$WebPage'],
+  WebShowMessageBox: function(text, caption, type) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var textString = UTF8ToString(text);
+      var captionString = UTF8ToString(caption);
+      var screen = WebPage.screen();
+      var answers;
+      switch (type & 0xF) {
+        case 4: answers = [['Yes', 6], ['No', 7]]; break;      // MB_YESNO: IDYES, IDNO
+        case 1: answers = [['OK', 1], ['Cancel', 2]]; break;   // MB_OKCANCEL: IDOK, IDCANCEL
+        default: answers = [['OK', 1]]; break;
+      }
+      var icons = {0x10: ['\u2716', 'stop'], 0x20: ['?', 'question'], 0x30: ['!', 'warning'], 0x40: ['i', 'information']};
+      var icon = icons[type & 0xF0];
+      console.info('polyview: box "' + captionString + '": ' + textString.replace(/\n/g, ' '));
+      if (!screen) {
+        wakeUp(answers[answers.length - 1][1]);
+        return;
+      }
+      var previousFocus = document.activeElement;
+      var layer = document.createElement('div');
+      layer.className = 'polyview-box-layer';
+      var box = document.createElement('div');
+      box.className = 'polyview-box';
+      box.setAttribute('role', 'alertdialog');
+      box.setAttribute('aria-modal', 'true');
+      var title = document.createElement('div');
+      title.className = 'polyview-box-caption';
+      title.textContent = captionString;
+      var body = document.createElement('div');
+      body.className = 'polyview-box-body';
+      if (icon) {
+        var symbol = document.createElement('span');
+        symbol.className = 'polyview-box-icon polyview-box-' + icon[1];
+        symbol.textContent = icon[0];
+        body.append(symbol);
+      }
+      var message = document.createElement('p');
+      message.className = 'polyview-box-text';
+      message.textContent = textString;
+      body.append(message);
+      var row = document.createElement('div');
+      row.className = 'polyview-box-buttons';
+      var answered = false;
+      function answer(value) {
+        if (answered) return;
+        answered = true;
+        layer.remove();
+        WebPage.state.box = null;
+        if (previousFocus && previousFocus.isConnected && previousFocus.focus) previousFocus.focus({preventScroll: true});
+        console.info('polyview: box "' + captionString + '" answered ' + value);
+        wakeUp(value);
+      }
+      var buttons = answers.map(function(entry) {
+        var button = document.createElement('button');
+        button.type = 'button';
+        button.textContent = entry[0];
+        button.addEventListener('click', function() { answer(entry[1]); });
+        row.append(button);
+        return button;
+      });
+      box.addEventListener('keydown', function(event) {
+        if (event.key === 'F1') {
+          event.preventDefault();  // not the browser's help
+        } else if (event.key === 'Escape') {
+          event.preventDefault();
+          answer(answers[answers.length - 1][1]);
+        } else if (event.key === 'Tab' || event.key === 'ArrowLeft' || event.key === 'ArrowRight') {
+          // The focus stays on the box's buttons while it is open.
+          var back = event.key === 'ArrowLeft' || (event.key === 'Tab' && event.shiftKey);
+          var at = buttons.indexOf(document.activeElement);
+          buttons[(at + (back ? buttons.length - 1 : 1)) % buttons.length].focus();
+          event.preventDefault();
+        }
+        event.stopPropagation();
+      });
+      box.append(title, body, row);
+      layer.append(box);
+      screen.append(layer);
+      WebPage.state.box = {caption: captionString, text: textString, buttons: answers.map(function(a) { return a[0]; }),
+                           shownAt: performance.now()};
+      buttons[0].focus({preventScroll: true});
+      WebPage.warmUpWebGl();
+    });
+  },
+
+  WebReportExit__deps: ['$WebPage'],
+  WebReportExit: function(status) {
+    WebPage.state.exitStatus = status;
+    console.info('polyview: ended with status ' + status);
+    if (Module['onEnded']) Module['onEnded'](status);
+  },
+});
