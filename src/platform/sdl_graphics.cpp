@@ -70,11 +70,10 @@ bool PrepareNativePixelFormat(HWND__* window, int format) {
 using namespace platform;
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
-    HDC__* deviceContext = FindDeviceContext(dc);
-    if (!deviceContext || deviceContext->window->pixelFormat == 0) {
+    HWND__* window = FindFormattedWindow(dc);
+    if (!window) {
         return nullptr;
     }
-    HWND__* window = deviceContext->window;
     SetGlAttributes(pixelFormats[window->pixelFormat - 1]);
 
     // SDL makes a new context current; wglCreateContext does not.

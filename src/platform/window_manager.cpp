@@ -125,6 +125,11 @@ HDC__* FindDeviceContext(HDC dc) {
     return nullptr;
 }
 
+HWND__* FindFormattedWindow(HDC dc) {
+    HDC__* deviceContext = FindDeviceContext(dc);
+    return deviceContext && deviceContext->window->pixelFormat != 0 ? deviceContext->window : nullptr;
+}
+
 LRESULT SendToWindow(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!FindLiveWindow(window) || !window->windowProc) {
         return 0;

@@ -81,6 +81,9 @@ extern WindowManagerState windowManager;
 
 HWND__* FindLiveWindow(HWND window);
 HDC__* FindDeviceContext(HDC dc);
+// The window of a device context whose pixel format is set: the one a new
+// rendering context is made for; null otherwise.
+HWND__* FindFormattedWindow(HDC dc);
 
 // Calls the window's procedure at once, as Win32 does for sent messages.
 LRESULT SendToWindow(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -82,11 +82,10 @@ void ReleasePlaceholder() {
 using namespace platform;
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
-    HDC__* deviceContext = FindDeviceContext(dc);
-    if (!deviceContext || deviceContext->window->pixelFormat == 0) {
+    HWND__* window = FindFormattedWindow(dc);
+    if (!window) {
         return nullptr;
     }
-    HWND__* window = deviceContext->window;
     EmscriptenWebGLContextAttributes attributes = ContextAttributes();
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
         emscripten_webgl_create_context(window->native->canvas.c_str(), &attributes);
