@@ -170,8 +170,8 @@ void ModelChecker::CheckHeader(bool isCount, int scanResult, int32_t value) {
     if (word == keyword) {
         // Keyword fine; the rest decides.
     } else if (EqualsIgnoringCase(word, keyword)) {
-        why += std::string(why.empty() ? "" : "; ") + "the keyword in other letter case ('" + word +
-               "' for '" + keyword + "')";
+        why += std::string(why.empty() ? "" : "; ") + "the keyword in other letter case (" + Quote(word) +
+               " for '" + keyword + "')";
     } else {
         std::string found;
         if (EqualsIgnoringCase(word, other))
@@ -197,8 +197,10 @@ void ModelChecker::CheckHeader(bool isCount, int scanResult, int32_t value) {
         } else {
             const char* q = digits;
             while (q < end && IsDigit(*q)) ++q;
-            if (why.empty())
-                why = "the number " + std::string(p, q) + " is out of range for a 32-bit integer";
+            // A fragment of a number of any length.
+            std::string number(p, q - p > 40 ? p + 40 : q);
+            if (q - p > 40) number += "...";
+            if (why.empty()) why = "the number " + number + " is out of range for a 32-bit integer";
         }
     }
     if (why.empty()) why = "unexpected text";
@@ -257,8 +259,8 @@ void ModelChecker::ExplainVertexMismatch(const VertexIntent& intent, bool textur
     } else if (n == 0 && (intent.blankBefore || intent.keyword != VertexKeyword)) {
         if (intent.blankBefore) why = "a blank before 'Vertex'";
         if (intent.keyword != VertexKeyword)
-            why += std::string(why.empty() ? "" : "; ") + "'" + intent.keyword +
-                   "' in other letter case than 'Vertex'";
+            why += std::string(why.empty() ? "" : "; ") + Quote(intent.keyword) +
+                   " in other letter case than 'Vertex'";
     } else {
         // The keyword matched; find the field where the scan stopped.
         auto tokenAt = [&](int field) -> const Token* {
@@ -268,11 +270,11 @@ void ModelChecker::ExplainVertexMismatch(const VertexIntent& intent, bool textur
         };
         const Token* previous = n > 0 ? tokenAt(n - 1) : nullptr;
         if (previous && previous->kind == TokenKind::DecimalComma) {
-            why = "decimal comma in " + std::string(FieldNames[n - 1]) + " ('" + previous->text +
-                  "' reads as " + FormatFloat(hold[n - 1]) + ")";
+            why = "decimal comma in " + std::string(FieldNames[n - 1]) + " (" + Quote(previous->text) +
+                  " reads as " + FormatFloat(hold[n - 1]) + ")";
         } else if (previous && previous->kind == TokenKind::Malformed) {
-            why = std::string(FieldNames[n - 1]) + " '" + previous->text +
-                  "' is not a plain number: it reads as " + FormatFloat(hold[n - 1]) +
+            why = std::string(FieldNames[n - 1]) + " " + Quote(previous->text) +
+                  " is not a plain number: it reads as " + FormatFloat(hold[n - 1]) +
                   " and the scan stops there";
         } else if (n < 3) {
             const Token* token = tokenAt(n);
@@ -281,21 +283,21 @@ void ModelChecker::ExplainVertexMismatch(const VertexIntent& intent, bool textur
                           ? "only " + std::to_string(intent.numbers.size()) + " coordinates before '>>'"
                           : "only " + std::to_string(n) + " of the 3 coordinates";
             else
-                why = std::string(FieldNames[n]) + " '" + token->text + "' is not a number";
+                why = std::string(FieldNames[n]) + " " + Quote(token->text) + " is not a number";
         } else if (n == 3 && intent.arrow.empty() && intent.texWord.empty() && intent.numbers.size() == 3) {
             why = "the form without texture coordinates in mode 1";
         } else if (n == 3 && intent.numbers.size() > 3) {
-            why = "a fourth number '" + intent.numbers[3].text + "' before '>>'";
+            why = "a fourth number " + Quote(intent.numbers[3].text) + " before '>>'";
         } else if (n == 3 && intent.arrow != ">>") {
-            why = intent.arrow.empty() ? "'>>' missing" : "'" + intent.arrow + "' instead of '>>'";
+            why = intent.arrow.empty() ? "'>>' missing" : Quote(intent.arrow) + " instead of '>>'";
         } else if (n == 3 && intent.texWord != TexCoordKeyword) {
             why = intent.texWord.empty() ? "'TKoord' missing"
                   : EqualsIgnoringCase(intent.texWord, "tkoord")
-                      ? "'" + intent.texWord + "' in other letter case than 'TKoord'"
-                      : "'" + intent.texWord + "' instead of 'TKoord'";
+                      ? Quote(intent.texWord) + " in other letter case than 'TKoord'"
+                      : Quote(intent.texWord) + " instead of 'TKoord'";
         } else {
             const Token* token = tokenAt(n);
-            why = token ? std::string(FieldNames[n]) + " '" + token->text + "' is not a number"
+            why = token ? std::string(FieldNames[n]) + " " + Quote(token->text) + " is not a number"
                         : "only " + std::to_string(n - 3) + " of the 2 texture coordinates";
         }
     }
@@ -329,18 +331,18 @@ void ModelChecker::CheckVertexLine(bool textured, int full, int scanned, bool is
         const Token& token = tokens[size_t(f)];
         if (token.kind == TokenKind::DecimalComma)
             report_->Error(name_, lineNo,
-                           std::string("decimal comma in ") + FieldNames[f] + " ('" + token.text +
-                               "' reads as " + FormatFloat(hold[f]) + ")");
+                           std::string("decimal comma in ") + FieldNames[f] + " (" + Quote(token.text) +
+                               " reads as " + FormatFloat(hold[f]) + ")");
         else if (token.kind != TokenKind::Plain)
             report_->Warning(name_, lineNo,
-                             std::string(FieldNames[f]) + " '" + token.text +
-                                 "' is not a plain number: it reads as " + FormatFloat(hold[f]));
+                             std::string(FieldNames[f]) + " " + Quote(token.text) +
+                                 " is not a plain number: it reads as " + FormatFloat(hold[f]));
     }
     if (!textured && (!intent.arrow.empty() || !intent.texWord.empty())) {
         report_->Warning(name_, lineNo, "texture coordinates are ignored in mode 0");
     } else if (tokens.size() > size_t(full)) {
         report_->Warning(name_, lineNo,
-                         "'" + tokens[size_t(full)].text + "' after " + FieldNames[full - 1] + " is ignored");
+                         Quote(tokens[size_t(full)].text) + " after " + FieldNames[full - 1] + " is ignored");
     } else if (!intent.trailing.empty() && intent.trailing[0] != '#') {
         const char* t = intent.trailing.data();
         report_->Warning(name_, lineNo,
@@ -447,22 +449,16 @@ void ModelChecker::TakeVertex(const ModelLineReport& report) {
     const int full = textured ? 5 : 3;
     const float* hold = report.hold;
     if (!report.isNew) {
-        // End of the file: every remaining vertex rescans the same line.
+        // End of the file: the load keeps the triangles given whole.
         if (isEndReported_) return;
         isEndReported_ = true;
-        int64_t k = verticesSeen_, left = needed_ - k;
-        report_->Error(
-            name_, report.linesRead > 0 ? report.linesRead : 0,
-            "the file ends after " + std::to_string(k) + " of " + std::to_string(needed_) +
-                " vertex lines: " +
-                (report.lineNumber
-                     ? "the last data line (line " + std::to_string(report.lineNumber) +
-                           ") is read again for the remaining " + std::to_string(left)
-                     : "the remaining " + std::to_string(left) + " are all 0") +
-                (left == 1 ? " vertex" : " vertices"));
+        const int64_t k = verticesSeen_, whole = k / 3;
+        report_->Error(name_, report.linesRead > 0 ? report.linesRead : 0,
+                       "the file ends after " + std::to_string(k) + " of " + std::to_string(needed_) +
+                           " vertex lines: the model holds the " + std::to_string(whole) + " triangle" +
+                           (whole == 1 ? "" : "s") + " given whole, not the " + std::to_string(count_) +
+                           " of the count");
         if (!firstVertexLine_) firstVertexLine_ = report.linesRead;
-        AddVertex(hold, report.lineNumber, left);
-        verticesSeen_ = needed_;
         return;
     }
     if (!firstVertexLine_) firstVertexLine_ = report.lineNumber;
@@ -505,10 +501,10 @@ void ModelChecker::ReportUnreadLines() {
 
 ModelCheckResult ModelChecker::Run(const char* path) {
     ModelCheckResult result;
-    errno = 0;
     ModelStore.TextureMode = 0;  // as on the viewer's first load
-    if (!LoadModelFileObserved(path, Observe, this)) {
-        result.readError = errno ? std::strerror(errno) : "cannot be opened";
+    RegularFile opened = {};
+    if (!LoadModelFileObserved(path, Observe, this, &opened)) {
+        result.readError = DescribeFileOpenFailure(opened);
         return result;
     }
     result.isRead = true;

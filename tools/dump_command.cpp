@@ -104,15 +104,8 @@ int RunDumpCommand(int argc, char** argv) {
         return ExitUsage;
     }
 
-    // The loader reports nothing; find out for ourselves whether it can open
-    // the file.
-    int openError = 0;
-    if (FILE* probe = std::fopen(path, "rb")) {
-        std::fclose(probe);
-    } else {
-        openError = errno;
-    }
-    LoadModelFile(path);
+    RegularFile opened = {};
+    const bool isOpened = LoadModelFileReported(path, &opened);
 
     std::printf("count %d\nmode %d\n", int(ModelStore.triangleCount), int(ModelStore.TextureMode));
     int fields = FieldCount();
@@ -126,8 +119,9 @@ int RunDumpCommand(int argc, char** argv) {
         std::perror("polyview-tool dump: writing the output");
         return 1;
     }
-    if (openError) {
-        std::fprintf(stderr, "polyview-tool dump: cannot open '%s': %s\n", path, std::strerror(openError));
+    if (!isOpened) {
+        std::fprintf(stderr, "polyview-tool dump: cannot open '%s': %s\n", path,
+                     DescribeFileOpenFailure(opened));
         return 1;
     }
     return 0;

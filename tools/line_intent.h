@@ -57,3 +57,8 @@ bool EqualsIgnoringCase(const std::string& a, const char* b);
 // The text in single quotes for a message: at most `limit` characters and
 // "..." when more follow, up to the line's end; control characters as '?'.
 std::string Quote(const char* p, const char* end, size_t limit = 40);
+// A word or number of the line, quoted the same way: a token may be as long
+// as the line.
+inline std::string Quote(const std::string& text) {
+    return Quote(text.data(), text.data() + text.size());
+}

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "file/regular_file.h"
 #include "texture/picture_decode.h"
 
 std::string DescribeTextureFailure(const TextureLoadReport& report) {
@@ -14,7 +15,7 @@ std::string DescribeTextureFailure(const TextureLoadReport& report) {
             return "its full path is longer than " + std::to_string(FullPathCapacity - 1) + " characters";
         case PictureFailureMissing:
         case PictureFailureNotReadable: return std::strerror(report.systemError);
-        case PictureFailureNotAFile: return "not a regular file";
+        case PictureFailureNotAFile: return DescribeFileKind(FileKind(report.systemError));
         case PictureFailureNotAPicture: return "not a BMP, PNG, JPEG or GIF picture";
         case PictureFailureUndecodable:
             return "the picture cannot be decoded, or is larger than the viewer takes " + caps;

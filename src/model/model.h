@@ -52,9 +52,17 @@ constexpr int64_t ParallelLoadBytes = int64_t(1) << 20;
 // processors this process may run on decide.
 int32_t ChooseLoadThreads();
 
-// Reads the model file at `path` into ModelStore. A file that cannot be opened
-// leaves an empty model (count 0, no array); TextureMode keeps its value.
+// Reads the model file at `path` into ModelStore. A file that cannot be opened,
+// or that is not a regular file, leaves an empty model (count 0, no array);
+// TextureMode keeps its value. The count is bounded by the file: at most one
+// triangle for three data lines the rest of the file could hold, and, when
+// the file ends before the count's vertex lines, the triangles it gives
+// whole (those after would repeat its last line: points and segments).
 void LoadModelFile(const char* path);
+
+// LoadModelFile, telling in `opened` (when the load returns false) why the
+// file was not opened.
+bool LoadModelFileReported(const char* path, RegularFile* opened);
 
 // What a load did with one line of the file, for tools that explain a load
 // (polyview-tool check).
@@ -76,8 +84,9 @@ struct ModelLineReport {
     bool isFastScan;     // vertex lines: taken whole by the fast scan of plain numbers
     int32_t value;       // header lines: the count or mode after the scan
     const float* hold;   // vertex lines: the five holding values after the scan
-    int64_t vertices;    // vertex lines: how many vertices take these values (past the end
-                         // of the file, all that remain)
+    int64_t vertices;    // vertex lines: how many vertices take these values; past the end
+                         // of the file, the vertices still asked for, which the load leaves
+                         // out (with the triangle in progress)
 };
 
 typedef void (*ModelLineObserver)(const ModelLineReport& report, void* context);
@@ -85,8 +94,9 @@ typedef void (*ModelLineObserver)(const ModelLineReport& report, void* context);
 // LoadModelFile on the calling thread, telling `observer` about every data
 // line in file order: the header lines, each vertex line, and then the data
 // lines that the load leaves unread. The store is the one LoadModelFile makes.
-// False when the file cannot be opened.
-bool LoadModelFileObserved(const char* path, ModelLineObserver observer, void* context);
+// False when the file cannot be opened (`opened`, which may be null, says why).
+bool LoadModelFileObserved(const char* path, ModelLineObserver observer, void* context,
+                           RegularFile* opened = nullptr);
 
 // Releases the triangle array and the line buffer; the store is then empty.
 void ReleaseModelStore();

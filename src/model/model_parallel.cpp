@@ -16,8 +16,7 @@
 //    its own and notes, for each field, the first of its vertices that the
 //    field was given to. Once the chunks before it are settled, the vertices
 //    before that one take the field from their holding values.
-// At the end of the file, before the needed vertices are read, the last data
-// line repeats; the calling thread finishes that, and the line buffer.
+// The calling thread finishes the line buffer: the last data line read.
 
 #include <algorithm>
 #include <chrono>
@@ -41,6 +40,9 @@ int64_t modelLoadChunkBytes = 0;
 namespace {
 
 constexpr int MaxFields = 5;
+// The shortest vertex line that gives all three coordinates, line feed
+// included.
+constexpr int64_t MinVertexLineBytes = 13;
 // Bytes read past a chunk, so that its last line usually ends in view.
 constexpr size_t MaxLineSlack = 4096;
 // Chunks done but not yet settled, at most (a thread waits for room).
@@ -80,6 +82,7 @@ struct VertexLoad {
     size_t spanCapacity;
     ModelVertex* vertices;
     int64_t needed;
+    int64_t populated;  // vertices whose pages are mapped ahead
     bool textured;
     int fields;
 
@@ -138,13 +141,15 @@ void SetField(ModelVertex* vertex, int field, float value) {
 }
 
 // Reads the line at `offset`, whose first `inView` bytes are at `text`, whole
-// into `line`: up to and including its line feed, or to the end of the file.
-// When memory runs short the line keeps what fits.
+// into `line`: up to and including its line feed, or to the end of the file,
+// or to a NUL byte, where it is cut (AppendLine). When memory runs short the
+// line keeps what fits.
 void ReadLongLine(FILE* file, int64_t offset, const char* text, size_t inView, ModelLine* line) {
-    line->length = 0;
+    StartLine(line);
     AppendLine(line, text, inView);
     offset += int64_t(line->length);
     for (;;) {
+        if (line->isCut) return;
         size_t piece = std::max(line->length, size_t(1) << 16);
         if (!ReserveLine(line, line->length + piece)) {
             if (line->capacity <= line->length + 1) return;
@@ -154,10 +159,14 @@ void ReadLongLine(FILE* file, int64_t offset, const char* text, size_t inView, M
         size_t got = ReadFileAt(file, offset, at, piece);
         const void* lf = std::memchr(at, '\n', got);
         size_t taken = lf ? size_t(static_cast<const char*>(lf) - at) + 1 : got;
+        if (const void* nul = std::memchr(at, '\0', taken)) {
+            taken = size_t(static_cast<const char*>(nul) - at) + 1;
+            line->isCut = true;
+        }
         line->length += taken;
         line->text[line->length] = '\0';
         offset += int64_t(taken);
-        if (lf || got < piece) return;
+        if (lf || got < piece || line->isCut) return;
     }
 }
 
@@ -351,7 +360,7 @@ void PopulateStoreShare(const VertexLoad* load, int share, int shares) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
     const uintptr_t page = 4096, largePage = uintptr_t(2) << 20;
     const uintptr_t begin = reinterpret_cast<uintptr_t>(load->vertices);
-    const uintptr_t end = begin + uintptr_t(load->needed) * sizeof(ModelVertex);
+    const uintptr_t end = begin + uintptr_t(load->populated) * sizeof(ModelVertex);
     auto boundary = [&](int k) {
         if (k <= 0) return begin;
         if (k >= shares) return end;
@@ -398,23 +407,22 @@ int32_t ChooseLoadThreads() {
     return int32_t(std::clamp(threads, 1, int(MaxLoadThreads)));
 }
 
-bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex* vertices,
-                               int64_t needed, bool textured) {
-    if (needed <= 0 || modelLoadThreads == 1) return false;
-    const int64_t base = stream->offset - int64_t(stream->end - stream->begin);
-    const int64_t size = RegularFileSize(stream->file);
-    const int64_t bytes = size - base;
+int64_t LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex* vertices,
+                                  int64_t needed, bool textured) {
+    if (needed <= 0 || modelLoadThreads == 1) return -1;
+    const int64_t base = StreamPosition(stream);
+    const int64_t bytes = stream->size - base;
     int64_t chunkBytes = modelLoadChunkBytes;
-    if (size < 0 || (chunkBytes <= 0 && bytes < ParallelLoadBytes)) return false;
+    if (chunkBytes <= 0 && bytes < ParallelLoadBytes) return -1;
     int threads = ChooseLoadThreads();
-    if (threads < 2) return false;
+    if (threads < 2) return -1;
     const int64_t largestChunk = int64_t(ReadBlockSize - MaxLineSlack - 1);
     if (chunkBytes <= 0) {
         // A few chunks per thread, for threads that the machine runs slower.
         chunkBytes = std::clamp(bytes / (4 * threads), int64_t(1) << 16, largestChunk);
     }
     chunkBytes = std::min(chunkBytes, largestChunk);
-    if (bytes <= chunkBytes) return false;
+    if (bytes <= chunkBytes) return -1;
     threads = int(std::min<int64_t>(threads, (bytes + chunkBytes - 1) / chunkBytes));
 
     VertexLoad load;
@@ -427,6 +435,11 @@ bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex
     load.countTime = std::chrono::microseconds(chunkBytes / 4096);
     load.vertices = vertices;
     load.needed = needed;
+    // Mapped ahead: no more vertices than the bytes on disk give in vertex
+    // lines of the shortest kind ("Vertex 0 0 0"); a sparse file's holes or
+    // one giant line give none.
+    const int64_t stored = std::min(bytes, StoredFileBytes(stream->file));
+    load.populated = std::clamp<int64_t>(stored / MinVertexLineBytes, 0, needed);
     load.textured = textured;
     load.fields = textured ? 5 : 3;
 
@@ -459,7 +472,7 @@ bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex
         std::free(work.longLine.text);
         std::free(work.countBlock);
     }
-    if (ready == 0) return false;  // nothing read: the serial load goes on
+    if (ready == 0) return -1;  // nothing read: the serial load goes on
 
     // The line buffer holds the last data line read, as after a serial load.
     const int64_t read = std::min(load.linesBefore, needed);
@@ -469,24 +482,5 @@ bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex
         stream->atEnd = false;
         TakeLine(stream, line);
     }
-    if (read < needed) {
-        // The end of the file: every further read gives that line again,
-        // and scanning it again changes nothing.
-        float hold[MaxFields] = {0, 0, 0, 0, 0};
-        if (read > 0) {
-            const ModelVertex& last = vertices[read - 1];
-            hold[0] = last.x;
-            hold[1] = last.y;
-            hold[2] = last.z;
-            if (textured) {
-                hold[3] = last.u;
-                hold[4] = last.v;
-            }
-        } else if (line->text) {
-            bool isFast;
-            ScanVertexFields(line->text, line->length, textured, false, hold, &isFast);
-        }
-        for (int64_t k = read; k < needed; ++k) StoreVertex(vertices + k, hold, textured);
-    }
-    return true;
+    return read;
 }

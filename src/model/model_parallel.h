@@ -23,7 +23,8 @@ inline void StoreVertex(ModelVertex* vertex, const float* hold, bool textured) {
 // enough and more than one thread is allowed (modelLoadThreads). The stream
 // stands right after the mode line; `vertices` has room for `needed`. Leaves
 // the vertices and the line buffer exactly as reading the lines one by one
-// would, and returns true; returns false, having read nothing, when the load
-// should go on serially.
-bool LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex* vertices,
-                               int64_t needed, bool textured);
+// would, up to the end of the file, and returns the vertices read (fewer than
+// `needed` when the file ends first; those after them are not written).
+// Returns -1, having read nothing, when the load should go on serially.
+int64_t LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVertex* vertices,
+                                  int64_t needed, bool textured);

@@ -45,15 +45,16 @@ size_t ReadFileAt(FILE* file, int64_t offset, char* buffer, size_t size) {
     return done;
 }
 
-int64_t RegularFileSize(FILE* file) {
+int64_t StoredFileBytes(FILE* file) {
 #ifdef _WIN32
     struct _stati64 status;
-    if (_fstati64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return -1;
+    if (_fstati64(_fileno(file), &status) != 0) return -1;
+    return int64_t(status.st_size);
 #else
     struct stat status;
-    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+    if (fstat(fileno(file), &status) != 0) return -1;
+    return int64_t(status.st_blocks) * 512;
 #endif
-    return int64_t(status.st_size);
 }
 
 bool ReserveLine(ModelLine* line, size_t size) {
@@ -71,6 +72,11 @@ bool ReserveLine(ModelLine* line, size_t size) {
 }
 
 void AppendLine(ModelLine* line, const char* bytes, size_t count) {
+    if (line->isCut) return;
+    if (const void* nul = std::memchr(bytes, '\0', count)) {
+        count = size_t(static_cast<const char*>(nul) - bytes) + 1;
+        line->isCut = true;
+    }
     if (!ReserveLine(line, line->length + count)) {
         // Out of memory for a giant line: keep what fits.
         if (line->capacity == 0) return;
@@ -85,12 +91,14 @@ char* AllocateReadBlock() {
     return static_cast<char*>(std::calloc(ReadBlockSize + ReadBlockPadding, 1));
 }
 
-bool OpenModelStream(ModelStream* stream, const char* path) {
+bool OpenModelStream(ModelStream* stream, const char* path, RegularFile* opened) {
     *stream = ModelStream{};
     // Binary: line ends are folded by the reader, the same on every build.
-    stream->file = std::fopen(path, "rb");
-    if (!stream->file) return false;
-    std::setvbuf(stream->file, nullptr, _IONBF, 0);
+    RegularFile file = OpenRegularFile(path);
+    if (opened) *opened = file;
+    if (!file.file) return false;
+    stream->file = file.file;
+    stream->size = file.size;
     stream->block = AllocateReadBlock();
     if (!stream->block) {
         std::fclose(stream->file);
@@ -126,7 +134,7 @@ bool FillBlock(ModelStream* stream) {
 }
 
 void ClearLine(ModelLine* line) {
-    line->length = 0;
+    StartLine(line);
     if (ReserveLine(line, 0)) line->text[0] = '\0';
 }
 
@@ -159,7 +167,7 @@ void SkipLine(ModelStream* stream) {
 }  // namespace
 
 void TakeLine(ModelStream* stream, ModelLine* line) {
-    line->length = 0;
+    StartLine(line);
     for (;;) {
         const char* start = stream->block + stream->begin;
         size_t avail = stream->end - stream->begin;
@@ -196,7 +204,7 @@ void ReadDataLine(ModelStream* stream, ModelLine* buffer) {
 }
 
 void KeepLine(ModelLine* line, const char* text, size_t length) {
-    line->length = 0;
+    StartLine(line);
     AppendLine(line, text, length);
     FoldLineEnd(line);
 }

@@ -7,18 +7,23 @@
 #include <cstdio>
 #include <cstring>
 
+#include "file/regular_file.h"
+
 // A line as the reader delivers it: the whole line, its line feed included
-// where it had one, followed by a NUL. A line may hold NUL bytes of its own;
-// scanning stops at the first.
+// where it had one, followed by a NUL. A line that holds a NUL byte of its
+// own is kept up to that byte, which ends it: scanning stops there, and a
+// file of zeros (a sparse file's holes) costs no memory.
 struct ModelLine {
     char* text;
     size_t length;
     size_t capacity;
+    bool isCut;  // ends at a NUL byte of its own; the rest of the line is not kept
 };
 
 // The model file while a load runs, read in large blocks.
 struct ModelStream {
     FILE* file;
+    int64_t size;        // the file's size when it was opened
     char* block;
     size_t begin;        // next unread byte in block
     size_t end;          // bytes held in block
@@ -38,8 +43,20 @@ constexpr size_t ReadBlockPadding = 16;
 // A zeroed read block with its padding; null when memory is short.
 char* AllocateReadBlock();
 
-// Opens the model file for a load; false when it cannot be opened.
-bool OpenModelStream(ModelStream* stream, const char* path);
+// Opens the model file for a load: a regular file only (OpenRegularFile).
+// False when it cannot be opened; `opened` (may be null) then says why.
+bool OpenModelStream(ModelStream* stream, const char* path, RegularFile* opened = nullptr);
+
+// File offset of the stream's next unread byte.
+inline int64_t StreamPosition(const ModelStream* stream) {
+    return stream->offset - int64_t(stream->end - stream->begin);
+}
+
+// Most data lines `bytes` bytes can hold: each takes a byte and a line feed,
+// but the last needs no line feed.
+inline int64_t MostDataLines(int64_t bytes) {
+    return bytes > 0 ? (bytes + 1) / 2 : 0;
+}
 void CloseModelStream(ModelStream* stream);
 
 // Whether the line that begins at `text` is a data line: not a comment ("#"),
@@ -94,12 +111,20 @@ void TakeLine(ModelStream* stream, ModelLine* line);
 // the end of the file; a read error counts as the end.
 size_t ReadFileAt(FILE* file, int64_t offset, char* buffer, size_t size);
 
-// Size of a regular file; -1 for anything else, or when it cannot be told.
-int64_t RegularFileSize(FILE* file);
+// Bytes of `file` that the file system holds on disk (a sparse file's holes
+// take none); -1 when it cannot be told.
+int64_t StoredFileBytes(FILE* file);
 
 // Makes room in `line` for `size` bytes and a NUL; false when memory is short
 // (the line then keeps the room it has).
 bool ReserveLine(ModelLine* line, size_t size);
 
-// Appends bytes to `line`, keeping what fits when memory is short.
+// Appends bytes to `line`, up to and including a first NUL byte (nothing
+// after it), keeping what fits when memory is short.
 void AppendLine(ModelLine* line, const char* bytes, size_t count);
+
+// Empties `line` for a new line's bytes.
+inline void StartLine(ModelLine* line) {
+    line->length = 0;
+    line->isCut = false;
+}

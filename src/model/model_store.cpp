@@ -4,6 +4,7 @@
 #include "model/model.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #ifdef __linux__
@@ -59,14 +60,32 @@ ModelLineReport LineReport(ModelLineKind kind, const char* text, size_t length,
     return report;
 }
 
+// Keeps the first `count` triangles of the store; a much smaller array
+// replaces one that the file did not fill.
+void KeepTriangles(int32_t count) {
+    ModelStoreRecord& store = ModelStore;
+    if (count >= store.triangleCount) return;
+    ModelTriangle* kept = nullptr;
+    if (count > 0 && count <= store.triangleCount / 2) kept = new (std::nothrow) ModelTriangle[size_t(count)];
+    if (kept) {
+        std::memcpy(kept, store.triangles, size_t(count) * sizeof(ModelTriangle));
+        delete[] store.triangles;
+        store.triangles = kept;
+    } else if (count == 0) {
+        delete[] store.triangles;
+        store.triangles = nullptr;
+    }
+    store.triangleCount = count;
+}
+
 // The load, with or without an observer. Observed loads stay on this thread.
-bool LoadModel(const char* path, ModelLineObserver observer, void* context) {
+bool LoadModel(const char* path, ModelLineObserver observer, void* context, RegularFile* opened) {
     ModelStoreRecord& store = ModelStore;
     ReleaseTriangles();
     static bool releaseAtExit = false;
     if (!releaseAtExit) releaseAtExit = std::atexit(ReleaseModelStore) == 0;
 
-    if (!OpenModelStream(&store.modelFile, path)) return false;
+    if (!OpenModelStream(&store.modelFile, path, opened)) return false;
     ModelStream* stream = &store.modelFile;
     ModelLine* line = &store.lineBuffer;
 
@@ -88,6 +107,11 @@ bool LoadModel(const char* path, ModelLineObserver observer, void* context) {
         observer(report, context);
     }
 
+    // No more triangles than the rest of the file has lines for, three each:
+    // a count that asks for more costs no memory.
+    const int64_t most = MostDataLines(stream->size - StreamPosition(stream)) / 3;
+    const int32_t requested = count;
+    if (count > most) count = int32_t(most);
     ModelTriangle* triangles = AllocateTriangles(count);
     if (count > 0 && !triangles) count = 0;
     store.triangles = triangles;
@@ -97,15 +121,17 @@ bool LoadModel(const char* path, ModelLineObserver observer, void* context) {
     if (mode == 0 || mode == 1) {
         const bool textured = mode == 1;
         float hold[5] = {0, 0, 0, 0, 0};
-        ModelVertex* vertex = count > 0 ? &triangles[0].vertices[0] : nullptr;
-        ModelVertex* const last = vertex ? vertex + size_t(count) * 3 : nullptr;
-        if (vertex && !observer &&
-            LoadVertexLinesInParallel(stream, line, vertex, int64_t(count) * 3, textured))
-            vertex = last;
+        ModelVertex* const first = count > 0 ? &triangles[0].vertices[0] : nullptr;
+        ModelVertex* vertex = first;
+        ModelVertex* last = vertex ? vertex + size_t(count) * 3 : nullptr;
+        if (vertex && !observer) {
+            const int64_t read = LoadVertexLinesInParallel(stream, line, vertex, int64_t(count) * 3, textured);
+            if (read >= 0) last = vertex = first + read;
+        }
         const char* viewed = nullptr;  // last data line, when still in the block
         size_t viewedLength = 0;
+        bool isEnded = false;
         while (vertex != last) {
-            bool repeating = stream->atEnd && stream->begin == stream->end;
             before = stream->lineNumber;
             const char* text;
             size_t length;
@@ -120,22 +146,38 @@ bool LoadModel(const char* path, ModelLineObserver observer, void* context) {
                 text = line->text;
                 length = line->length;
             }
-            bool isFast;
-            const int scanned = ScanVertexFields(text, length, textured, viewed == text, hold, &isFast);
             // Past the end of the file every read delivers the same line, and a
             // scan of the same line leaves the holding values as they are: the
-            // remaining vertices are all alike.
-            ModelVertex* stop = repeating ? last : vertex + 1;
+            // remaining vertices would all be alike, so the triangle in progress
+            // and every one after it would be a point or a segment, which draws
+            // nothing. The load keeps the triangles before them.
+            isEnded = stream->lineNumber == before;
+            bool isFast = false;
+            const int scanned =
+                isEnded ? 0 : ScanVertexFields(text, length, textured, viewed == text, hold, &isFast);
             if (observer) {
                 ModelLineReport report = LineReport(ModelLineVertex, text, length, before, stream, scanned);
                 report.isFastScan = isFast;
                 report.hold = hold;
-                report.vertices = stop - vertex;
+                report.vertices = isEnded ? last - vertex : 1;
                 observer(report, context);
             }
-            for (; vertex != stop; ++vertex) StoreVertex(vertex, hold, textured);
+            if (isEnded) {
+                last = vertex;
+                break;
+            }
+            StoreVertex(vertex++, hold, textured);
         }
         if (viewed) KeepLine(line, viewed, viewedLength);
+        if (observer && !isEnded && count < requested) {
+            // The file has no room for the lines the count asks for: it ends.
+            before = stream->lineNumber;
+            ModelLineReport report = LineReport(ModelLineVertex, line->text, line->length, before, stream, 0);
+            report.hold = hold;
+            report.vertices = (int64_t(requested) - count) * 3;
+            observer(report, context);
+        }
+        if (first) KeepTriangles(int32_t((last - first) / 3));
     }
     if (observer) {
         // Read on, into a line of its own: the line buffer keeps the last line
@@ -156,11 +198,16 @@ bool LoadModel(const char* path, ModelLineObserver observer, void* context) {
 }  // namespace
 
 void LoadModelFile(const char* path) {
-    LoadModel(path, nullptr, nullptr);
+    LoadModel(path, nullptr, nullptr, nullptr);
 }
 
-bool LoadModelFileObserved(const char* path, ModelLineObserver observer, void* context) {
-    return LoadModel(path, observer, context);
+bool LoadModelFileReported(const char* path, RegularFile* opened) {
+    return LoadModel(path, nullptr, nullptr, opened);
+}
+
+bool LoadModelFileObserved(const char* path, ModelLineObserver observer, void* context,
+                           RegularFile* opened) {
+    return LoadModel(path, observer, context, opened);
 }
 
 void ReleaseModelStore() {

@@ -4,41 +4,28 @@
 // memory, is scaled into a pixel block of the service's own.
 #include "texture/picture_service_posix.h"
 
-#include <fcntl.h>
-#include <cerrno>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "file/regular_file.h"
 #include "texture/picture_scale.h"
 #include "texture/picture_service.h"
 
 FILE* OpenPictureFile(const char* path, PictureFailure* failure, int* systemError) {
-    int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        *failure = errno == ENOENT ? PictureFailureMissing : PictureFailureNotReadable;
-        *systemError = errno;
-        return nullptr;
+    RegularFile opened = OpenRegularFile(path);
+    switch (opened.failure) {
+        case FileOpenDone: break;
+        case FileOpenMissing: *failure = PictureFailureMissing; break;
+        case FileOpenNotReadable: *failure = PictureFailureNotReadable; break;
+        case FileOpenNotRegular: *failure = PictureFailureNotAFile; break;
     }
-    struct stat status;
-    FILE* file = nullptr;
-    if (fstat(descriptor, &status) != 0) {
-        *failure = PictureFailureNotReadable;
-        *systemError = errno;
-    } else if (!S_ISREG(status.st_mode)) {
-        *failure = PictureFailureNotAFile;
-    } else if (status.st_size == 0) {
-        *failure = PictureFailureNotAPicture;
-    } else if (status.st_size > MaxPictureFileBytes) {
-        *failure = PictureFailureTooLarge;
-    } else if (fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0 ||
-               !(file = fdopen(descriptor, "rb"))) {
-        *failure = PictureFailureNotReadable;
-        *systemError = errno;
+    *systemError = opened.failure == FileOpenNotRegular ? int(opened.kind) : opened.systemError;
+    FILE* file = opened.file;
+    if (file && (opened.size == 0 || opened.size > MaxPictureFileBytes)) {
+        *failure = opened.size == 0 ? PictureFailureNotAPicture : PictureFailureTooLarge;
+        std::fclose(file);
+        file = nullptr;
     }
-    if (!file) {
-        close(descriptor);
-        return nullptr;
-    }
+    if (!file) return nullptr;
     // Decoders read in small pieces; fewer, larger reads are cheaper.
     setvbuf(file, nullptr, _IOFBF, size_t(64) << 10);
     return file;

@@ -57,7 +57,8 @@ enum PictureFailure {
     PictureFailurePathTooLong,  // the current directory and the name do not fit FullPathCapacity
     PictureFailureMissing,      // no file by that name
     PictureFailureNotReadable,  // there, but it cannot be opened or read (systemError says why)
-    PictureFailureNotAFile,     // a folder, a device or a FIFO: not a regular file
+    PictureFailureNotAFile,     // a folder, a device or a FIFO: not a regular file (systemError
+                                // holds its FileKind)
     PictureFailureNotAPicture,  // no picture format the service reads
     PictureFailureUndecodable,  // its format's decoder refuses it: damaged, a variant it does not
                                 // read, or beyond the service's size caps
@@ -70,7 +71,8 @@ enum PictureFailure {
 // did not reach leave their fields 0.
 struct TextureLoadReport {
     PictureFailure failure;     // why the load failed; PictureFailureNone when it did not
-    int systemError;            // errno for PictureFailureMissing and PictureFailureNotReadable
+    int systemError;            // errno for PictureFailureMissing and PictureFailureNotReadable;
+                                // the FileKind for PictureFailureNotAFile
     int32_t pictureWidth;       // the picture's natural size in pixels
     int32_t pictureHeight;
     int32_t textureWidth;       // the texture made of it

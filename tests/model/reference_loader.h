@@ -1,12 +1,13 @@
 // A plain model loader built only from ReadDataLine and ScanText: one data
-// line read and scanned per vertex, no fast path, and no shortcut past the
-// end of the file. The tests and the fuzz target hold LoadModelFile against
+// line read and scanned per vertex, no fast path; the count bounded by the
+// file's size and cut to the triangles given whole when the file ends. The tests and the fuzz target hold LoadModelFile against
 // it.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct ReferenceModel {
     int32_t count = 0;
     int32_t mode = 0;
     std::vector<ModelTriangle> triangles;
+    int64_t verticesRead = 0;  // vertex lines read before the file ended
     bool isOpened = false;
     std::string lastLine;  // what the line buffer holds after the load
 };
@@ -38,6 +40,10 @@ inline bool LoadReferenceModel(const char* path, int32_t mode, int32_t maxCount,
     ScanText(line.text, line.length, CountLineFormat, &model.count);
     ReadDataLine(&stream, &line);
     ScanText(line.text, line.length, ModeLineFormat, &model.mode);
+    // Each data line takes at least a byte and a line feed (the last one no
+    // line feed), three lines a triangle.
+    const int64_t rest = int64_t(std::filesystem::file_size(path)) - StreamPosition(&stream);
+    if (model.count > (rest + 1) / 2 / 3) model.count = int32_t((rest + 1) / 2 / 3);
     if (model.count > maxCount) {
         CloseModelStream(&stream);
         std::free(line.text);
@@ -47,13 +53,17 @@ inline bool LoadReferenceModel(const char* path, int32_t mode, int32_t maxCount,
     if (model.mode == 0 || model.mode == 1) {
         const char* format = VertexLineFormat(model.mode == 1);
         float hold[5] = {0, 0, 0, 0, 0};
-        for (ModelTriangle& triangle : model.triangles) {
-            for (ModelVertex& vertex : triangle.vertices) {
-                ReadDataLine(&stream, &line);
-                ScanText(line.text, line.length, format, &hold[0], &hold[1], &hold[2], &hold[3],
-                         &hold[4]);
-                vertex = {hold[0], hold[1], hold[2], hold[3], hold[4]};
-            }
+        for (int64_t k = 0; k < 3 * int64_t(model.count); ++k) {
+            const int64_t before = stream.lineNumber;
+            ReadDataLine(&stream, &line);
+            if (stream.lineNumber == before) break;  // the end of the file
+            ScanText(line.text, line.length, format, &hold[0], &hold[1], &hold[2], &hold[3], &hold[4]);
+            model.triangles[size_t(k / 3)].vertices[k % 3] = {hold[0], hold[1], hold[2], hold[3], hold[4]};
+            ++model.verticesRead;
+        }
+        if (model.count > 0) {
+            model.count = int32_t(model.verticesRead / 3);
+            model.triangles.resize(size_t(model.count));
         }
     }
     if (line.text) model.lastLine.assign(line.text, line.length);
