@@ -6,11 +6,18 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <climits>
 #endif
 #include <GL/gl.h>
 
-// Room for a full path and its terminating NUL (the Windows MAX_PATH).
-constexpr int32_t FullPathCapacity = 260;
+// Room for a full path and its terminating NUL: the system's own limit
+// (MAX_PATH, 260, on Windows; PATH_MAX elsewhere).
+#ifdef _WIN32
+constexpr int32_t FullPathCapacity = MAX_PATH;
+#else
+constexpr int32_t FullPathCapacity = PATH_MAX;
+#endif
 
 #ifdef _WIN32
 constexpr char PathSeparator = '\\';

@@ -7,6 +7,7 @@
 #include <string>
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 #include <vector>
 
@@ -256,6 +257,48 @@ TEST_F(ModelLoad, FileThatCannotBeOpenedLeavesAnEmptyModel) {
     EXPECT_FALSE(LoadModelFileReported(dir_.c_str(), &opened));  // a folder reads as nothing
     EXPECT_EQ(ModelStore.triangleCount, 0);
     EXPECT_EQ(std::string(DescribeFileOpenFailure(opened)), "is a folder");
+}
+
+#ifndef _WIN32
+TEST_F(ModelLoad, NamesThatAreNotRegularFilesAreRefusedAtOnce) {
+    // A FIFO with no writer would block the open; the load must not wait.
+    ASSERT_EQ(mkfifo((dir_ + "/fifo.m").c_str(), 0600), 0);
+    RegularFile opened = {};
+    EXPECT_FALSE(LoadModelFileReported((dir_ + "/fifo.m").c_str(), &opened));
+    EXPECT_EQ(std::string(DescribeFileOpenFailure(opened)), "is a FIFO");
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+}
+#endif
+
+TEST_F(ModelLoad, HolesInTheFileCostNoMemory) {
+    // A vertex line, then 16 MiB of zeros (a hole where the system makes
+    // sparse files) that read as one data line ending at its first NUL, then
+    // three vertex lines: two whole triangles, on one thread and on several.
+    std::string path = Write(Header(1000000, 1) + "Vertex 1 2 3 >> TKoord 4 5\nVertex 1 2 3\nVertex 6 6 6\n");
+    FILE* file = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    std::fseek(file, 0, SEEK_END);
+    std::fseek(file, std::ftell(file) + (16 << 20), SEEK_SET);
+    std::fputs("\nVertex 7 8 9 >> TKoord 1 1\nVertex 7 8 9\nVertex 7 8 9", file);
+    std::fclose(file);
+    for (int32_t threads : {1, 2}) {
+        modelLoadThreads = threads;
+        LoadModelFile(path.c_str());
+        ASSERT_EQ(ModelStore.triangleCount, 2) << threads << " threads";
+        ExpectVertex(Vertex(2), 6, 6, 6, 4, 5);
+        ExpectVertex(Vertex(3), 6, 6, 6, 4, 5);  // the line of zeros matches nothing
+        ExpectVertex(Vertex(5), 7, 8, 9, 1, 1);
+        EXPECT_LT(ModelStore.lineBuffer.capacity, size_t(1) << 20) << threads << " threads";
+    }
+    ReleaseModelStore();
+    ModelLine line = {};
+    ModelStream stream;
+    ASSERT_TRUE(OpenModelStream(&stream, path.c_str()));
+    for (int i = 0; i < 6; ++i) ReadDataLine(&stream, &line);
+    EXPECT_EQ(line.length, 1u);  // the NUL that ends it
+    EXPECT_TRUE(line.isCut);
+    CloseModelStream(&stream);
+    std::free(line.text);
 }
 
 // The sanitizers reserve more address space than the limit.

@@ -1,4 +1,5 @@
 // LoadPictureTexture in a real headless OpenGL context (Mesa).
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -152,15 +153,18 @@ TEST_F(LoadPictureTextureGl, UpperCaseHttpAndHttpsNamesAreFileNames) {
     }
 }
 
-TEST_F(LoadPictureTextureFailure, FullPathsLongerThan259CharactersAreRefused) {
-    // Names that make full paths of exactly 259 and 260 characters; both files
-    // exist.
-    size_t room = 259 - scratch.size() - 1;  // characters left for the name
+TEST_F(LoadPictureTextureFailure, FullPathsLongerThanTheSystemTakesAreRefused) {
+    // Names that make full paths of exactly the most characters the system
+    // takes (259 on Windows, 4095 elsewhere) and one more; both files exist.
+    // Each folder's name stays within the system's limit for one name.
+    const size_t most = size_t(FullPathCapacity) - 1;
+    size_t room = most - scratch.size() - 1;  // characters left for the name
     ASSERT_GT(room, 20u) << "scratch folder path too long for this test";
-    std::string folder(room > 200 ? 100 : room / 2, 'f');
+    std::string folder(std::min<size_t>(room / 2, 100), 'f');
+    while (room - folder.size() > 200) folder += "/" + std::string(100, 'f');
     std::filesystem::create_directories(folder);
     std::string fits = folder + "/" + std::string(room - folder.size() - 1 - 4, 'n') + ".bmp";
-    ASSERT_EQ(scratch.size() + 1 + fits.size(), 259u);
+    ASSERT_EQ(scratch.size() + 1 + fits.size(), most);
     std::string longer = fits.substr(0, fits.size() - 4) + "n.bmp";
     WriteBmp24(fits, MakeTestPicture(4, 4));
     WriteBmp24(longer, MakeTestPicture(4, 4));
@@ -168,7 +172,7 @@ TEST_F(LoadPictureTextureFailure, FullPathsLongerThan259CharactersAreRefused) {
     EXPECT_TRUE(LoadPictureTexture(fits.c_str(), &texture));
     ExpectRefused(longer);
 
-    std::string address = "http://" + std::string(300, 'a');
+    std::string address = "http://" + std::string(most, 'a');
     ExpectRefused(address);
 }
 

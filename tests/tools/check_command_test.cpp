@@ -82,6 +82,28 @@ protected:
     }
 };
 
+TEST_F(CheckCommand, QuotesOnlyFragmentsOfLongText) {
+    // Words and numbers of 10 MB, in each place check quotes from.
+    const std::string word(10000000, 'a'), digits(10000000, '7');
+    for (const std::string& text :
+         {"UcgenSayisi >> " + digits + "\nKaplamaKullanimi >> 0\n",
+          "Ucgen" + word + " >> 1\nKaplamaKullanimi >> 0\n",
+          "UcgenSayisi >> 1\nKaplamaKullanimi >> 0\nVertex nan(" + word + " 1 1\nVertex 1 " + word +
+              " 0\nVertex 1,5" + digits + " 1 " + digits + "\n",
+          "UcgenSayisi >> 1\nKaplamaKullanimi >> 1\nVertex 1 2 3 " + word + "\nVertex 1 2 3 >> " + word +
+              "\nVertex 1 2 3 >> TKoord 1 2 " + word + "\n"}) {
+        CheckOutput out = Check(text);
+        EXPECT_GE(out.diagnostics.size(), 1u);
+        size_t longest = 0;
+        for (size_t at = 0, next; at < out.raw.size(); at = next + 1) {
+            next = out.raw.find('\n', at);
+            if (next == std::string::npos) next = out.raw.size();
+            longest = std::max(longest, next - at);
+        }
+        EXPECT_LT(longest, 400u) << out.raw.substr(0, 2000);
+    }
+}
+
 TEST_F(CheckCommand, CleanFilesAreSilent) {
     CheckOutput textured = Check(
         "# a comment\n\nUcgenSayisi >> 2\n# between\nKaplamaKullanimi >> 1\n"

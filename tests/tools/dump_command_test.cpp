@@ -1,6 +1,13 @@
 // polyview-tool dump, run as the real program.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <utility>
+#include <vector>
+
 #include "../model/model_test_util.h"
 #include "tool_runner.h"
 
@@ -57,6 +64,39 @@ TEST_F(DumpCommand, MissingFilePrintsTheEmptyStoreAndFails) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "count 0\nmode 0\n");
     EXPECT_NE(r.err.find("missing.m"), std::string::npos) << r.err;
+}
+
+// A model that is a folder, a FIFO with no writer, or a link to an endless
+// device (private copies of /dev/zero and /dev/urandom, where device nodes
+// can be made): dump, check and snapshot refuse it at once, naming its kind.
+TEST_F(DumpCommand, NamesThatAreNotFilesAreRefusedAtOnce) {
+    std::vector<std::pair<std::string, std::string>> names = {{"folder", "is a folder"}, {"fifo", "is a FIFO"}};
+    ASSERT_EQ(mkdir((dir_ + "/folder").c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo((dir_ + "/fifo").c_str(), 0600), 0);
+    if (mknod((dir_ + "/zero").c_str(), S_IFCHR | 0600, makedev(1, 5)) == 0 &&
+        mknod((dir_ + "/urandom").c_str(), S_IFCHR | 0600, makedev(1, 9)) == 0) {
+        names.push_back({"zero", "is a device"});
+        names.push_back({"urandom", "is a device"});
+    }
+    for (const auto& [name, kind] : names) {
+        const std::string folder = dir_ + "/with-" + name, model = folder + "/poligon.m";
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+        ASSERT_EQ(symlink((dir_ + "/" + name).c_str(), model.c_str()), 0);
+        ToolResult dump = RunProgram("timeout", "20 '" POLYVIEW_TOOL "' dump '" + model + "'");
+        EXPECT_EQ(dump.status, 1) << name;
+        EXPECT_EQ(dump.out, "count 0\nmode 0\n") << name;
+        EXPECT_NE(dump.err.find("cannot open '" + model + "': " + kind), std::string::npos) << dump.err;
+        // check takes a folder for the viewer's folder.
+        ToolResult check = RunProgram("timeout", "20 '" POLYVIEW_TOOL "' check '" + model + "'");
+        const std::string checked = name == "folder" ? model + "/poligon.m" : model;
+        EXPECT_EQ(check.status, 2) << name;
+        EXPECT_NE(check.out.find(checked + ": error: cannot be read: "), std::string::npos) << check.out;
+        if (name != "folder") EXPECT_NE(check.out.find(kind), std::string::npos) << check.out;
+        // The viewer's first frame: an empty model, drawn.
+        ToolResult snapshot = RunProgram(
+            "timeout", "20 '" POLYVIEW_TOOL "' snapshot --dir '" + folder + "' --out '" + folder + "/out.png'");
+        EXPECT_NE(snapshot.status, 124) << name << ": snapshot did not end";
+    }
 }
 
 TEST(ToolUsage, ErrorsExitTwoAndHelpSucceeds) {
