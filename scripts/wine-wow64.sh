@@ -99,7 +99,8 @@ make_root() {
   local file
   for file in usr/bin/wine usr/bin/wineboot usr/bin/winepath usr/lib/x86_64-linux-gnu/wine/wineserver \
               usr/lib/x86_64-linux-gnu/wine/i386-windows/ntdll.dll usr/lib/x86_64-linux-gnu/wine/x86_64-windows/ntdll.dll; do
-    [ -e "$new/$file" ] || die "the sid root lacks /$file after the install; see $log"
+    # Inside the root: its commands are links through /etc/alternatives.
+    chroot "$new" test -e "/$file" || die "the sid root lacks /$file after the install; see $log"
   done
   chroot "$new" dpkg-query -W "${packages[@]}" >"$new/.polyview-complete"
   mv "$new" "$root"

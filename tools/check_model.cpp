@@ -64,6 +64,7 @@ private:
                                const float* hold);
     std::string KeptFields(int from, int full) const;
     void AddVertex(const float* hold, int64_t line, int64_t times);
+    void CountClippedVertices(const float* position, int64_t line, int64_t times);
     void ReportGeometry(int64_t triangles);
     void ReportUnreadLines();
 
@@ -94,6 +95,7 @@ private:
     ViewCoverage coverage_;
     float triangle_[3][3] = {};  // the triangle being gathered
     int64_t triangleLine_ = 0;   // the line of its first vertex
+    int64_t vertexLines_[3] = {};  // the line of each of its vertices
     int vertexInTriangle_ = 0;
     int64_t firstWithoutAreaLine_ = 0;
 };
@@ -350,22 +352,29 @@ void ModelChecker::CheckVertexLine(bool textured, int full, int scanned, bool is
     }
 }
 
-void ModelChecker::AddVertex(const float* hold, int64_t line, int64_t times) {
-    const unsigned codes = coverage_.AddVertices(hold, times);
+void ModelChecker::CountClippedVertices(const float* position, int64_t line, int64_t times) {
+    const unsigned codes = coverage_.AddVertices(position, times);
     if ((codes & NearPlaneCode) && !nearLine_) nearLine_ = line;
     if ((codes & FarPlaneCode) && !farLine_) farLine_ = line;
+}
+
+// Vertices count once their triangle is whole: the load keeps no other.
+void ModelChecker::AddVertex(const float* hold, int64_t line, int64_t times) {
     while (times > 0) {
         if (vertexInTriangle_ == 0 && times >= 3) {
             // Whole triangles of one repeated vertex settle at once.
             if (!firstWithoutAreaLine_) firstWithoutAreaLine_ = line;
+            CountClippedVertices(hold, line, times / 3 * 3);
             coverage_.AddPointTriangles(hold, times / 3);
             times %= 3;
             continue;
         }
         if (vertexInTriangle_ == 0) triangleLine_ = line;
         for (int a = 0; a < 3; ++a) triangle_[vertexInTriangle_][a] = hold[a];
+        vertexLines_[vertexInTriangle_] = line;
         --times;
         if (++vertexInTriangle_ == 3) {
+            for (int k = 0; k < 3; ++k) CountClippedVertices(triangle_[k], vertexLines_[k], 1);
             if (!coverage_.AddTriangle(triangle_) && !firstWithoutAreaLine_)
                 firstWithoutAreaLine_ = triangleLine_;
             vertexInTriangle_ = 0;
