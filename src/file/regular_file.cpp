@@ -28,6 +28,16 @@ RegularFile Failed(FileOpenFailure failure, int systemError, FileKind kind = Fil
     return opened;
 }
 
+// The stream unbuffered: its readers read in large blocks of their own or
+// set a buffer.
+RegularFile Opened(FILE* file, int64_t size) {
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    RegularFile opened = {};
+    opened.file = file;
+    opened.size = size;
+    return opened;
+}
+
 RegularFile FailedToOpen(int error) {
     return Failed(error == ENOENT ? FileOpenMissing : FileOpenNotReadable, error);
 }
@@ -55,11 +65,7 @@ RegularFile OpenRegularFile(const char* path) {
         std::fclose(file);
         return kind != FileKindRegular ? Failed(FileOpenNotRegular, 0, kind) : FailedToOpen(error);
     }
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    RegularFile opened = {};
-    opened.file = file;
-    opened.size = int64_t(status.st_size);
-    return opened;
+    return Opened(file, int64_t(status.st_size));
 }
 
 #else
@@ -91,11 +97,7 @@ RegularFile OpenRegularFile(const char* path) {
         close(descriptor);
         return Failed(FileOpenNotReadable, error);
     }
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    RegularFile opened = {};
-    opened.file = file;
-    opened.size = int64_t(status.st_size);
-    return opened;
+    return Opened(file, int64_t(status.st_size));
 }
 
 #endif
