@@ -2,7 +2,6 @@
 // line and reports where what it stores differs from what the file means.
 #include "check_model.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <string>

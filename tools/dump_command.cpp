@@ -1,6 +1,5 @@
 // polyview-tool dump: what the viewer's loader makes of a model file.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
