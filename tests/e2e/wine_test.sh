@@ -17,26 +17,9 @@
 set -euo pipefail
 POLYVIEW=${POLYVIEW_EXE:?}
 . "$(dirname "$0")/e2e_common.sh"
-require_tools wine wineserver winepath
+use_wine
 : "${POLYVIEW_TOOL:?}" "${X11_CLOSE:?}"
-
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX=${WINEPREFIX:-$WORK/wine}
 SCENARIOS=7
-
-wine_cleanup() {
-  wineserver -k 2>/dev/null || true
-  cleanup
-}
-trap wine_cleanup EXIT
-
-# The viewer under Wine, in DIR; standard error kept for fail().
-start_wine_viewer() {
-  (cd "$1" && exec timeout 120 wine "$POLYVIEW") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
-  VIEWER_PID=$!
-}
-START_VIEWER=start_wine_viewer
-ANSWER_NO=n
 
 passed=0
 pass() {
@@ -50,21 +33,6 @@ expect_ended_with() {
   [ "$VIEWER_STATUS" = "${1:-0}" ] || fail "exit status $VIEWER_STATUS, not ${1:-0}"
   wineserver -w
   stop_xvfb
-}
-
-# A switch makes a new window: wait for the title on another window id.
-wait_new_window() {
-  local old=$1 id i
-  for ((i = 0; i < 600; i++)); do
-    id=$(window_id "$TITLE")
-    if [ -n "$id" ] && [ "$id" != "$old" ] &&
-       xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.05
-  done
-  return 1
 }
 
 # The window once switching has come to rest: drawn, and the same before and
