@@ -8,14 +8,35 @@
 // #polyview-screen) and may give Module.onEnded(status). Module.platform
 // tells the page, the tests and the benchmark what the program shows: the
 // frames presented, the message box open, the windows shown, and the exit
-// status once it has ended.
+// status once it has ended. An error that nothing catches while the program
+// runs aborts it, so that the page hears of it through Module.onAbort.
 
 mergeInto(LibraryManager.library, {
-  $WebPage__postset: 'Module["platform"] = WebPage.state;',
+  $WebPage__postset: 'Module["platform"] = WebPage.state; WebPage.watchErrors(true);',
   $WebPage: {
     // Times are the page's performance.now(): milliseconds since it began
     // to load.
     state: {frames: 0, firstFrameAt: null, box: null, windows: [], exitStatus: null},
+
+    // Errors thrown in the program's calls from the browser (waking it from
+    // a wait, its event handlers) reach the window and nothing else.
+    stopOnError: function(event) {
+      var error = event.type === 'error' ? event.error || event.message : event.reason;
+      if (error === 'unwind' || error instanceof ExitStatus) return;
+      WebPage.watchErrors(false);
+      if (ABORT) return;
+      try {
+        abort(String(error));
+      } catch (stopped) {
+        // thrown to stop the program; the page has heard of it
+      }
+    },
+
+    watchErrors: function(isOn) {
+      var change = isOn ? 'addEventListener' : 'removeEventListener';
+      window[change]('error', WebPage.stopOnError);
+      window[change]('unhandledrejection', WebPage.stopOnError);
+    },
 
     screen: function() {
       return Module['screen'] || document.getElementById('polyview-screen');
@@ -276,6 +297,7 @@ mergeInto(LibraryManager.library, {
   WebReportExit__deps: ['$WebPage'],
   WebReportExit: function(status) {
     WebPage.state.exitStatus = status;
+    WebPage.watchErrors(false);
     console.info('polyview: ended with status ' + status);
     if (Module['onEnded']) Module['onEnded'](status);
   },
