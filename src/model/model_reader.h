@@ -106,6 +106,16 @@ void KeepLine(ModelLine* line, const char* text, size_t length);
 // its contents), with a CR LF end folded to LF.
 void TakeLine(ModelStream* stream, ModelLine* line);
 
+// Moves the stream to `offset` (a line's first byte) and reads that line as
+// TakeLine does; the stream then goes on after it.
+void TakeLineAt(ModelStream* stream, int64_t offset, ModelLine* line);
+
+// Reads the line at `offset`, whose first `inView` bytes are at `text`, whole
+// into `line`: up to and including its line feed, or to the end of the file,
+// or to a NUL byte, where it is cut (AppendLine). When memory runs short the
+// line keeps what fits. Uses no shared file position (ReadFileAt).
+void ReadLineAt(FILE* file, int64_t offset, const char* text, size_t inView, ModelLine* line);
+
 // Reads up to `size` bytes at `offset` without using a shared file position,
 // so that several threads may read the one file at once. Fewer bytes only at
 // the end of the file; a read error counts as the end.
