@@ -10,7 +10,8 @@
 #include "line_intent.h"
 #include "model/model.h"
 #include "model/model_format.h"
-#include "model/scan_fast.h"
+#include "model/scan.h"
+#include "model/scan_vertex.h"
 #include "view_coverage.h"
 
 void CheckReport::Print(const char* kind, const std::string& file, int64_t line, const std::string& text) {

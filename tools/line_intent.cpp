@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "model/model_format.h"
+#include "model/model_keywords.h"
 #include "model/scan.h"
 
 namespace {

@@ -33,7 +33,7 @@
 
 #include "model/model_parallel.h"
 #include "model/model_store.h"
-#include "model/scan_fast.h"
+#include "model/scan_vertex.h"
 
 int32_t modelLoadThreads = 0;
 int64_t modelLoadChunkBytes = 0;

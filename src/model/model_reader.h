@@ -36,7 +36,7 @@ struct ModelStream {
 
 // A read block holds this many bytes, and after them this many more that stay
 // readable (and zero): vertex lines are scanned with reads of 16 bytes that
-// may reach past the last line (ScanPaddedVertexLine).
+// may reach past the last line (ScanVertexFields, padded).
 constexpr size_t ReadBlockSize = size_t(1) << 20;
 constexpr size_t ReadBlockPadding = 16;
 

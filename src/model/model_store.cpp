@@ -11,10 +11,11 @@
 #include <sys/mman.h>
 #endif
 
-#include "model/model_format.h"
+#include "model/model_keywords.h"
+#include "model/scan.h"
 #include "model/model_parallel.h"
 #include "model/model_store.h"
-#include "model/scan_fast.h"
+#include "model/scan_vertex.h"
 
 ModelStoreRecord ModelStore = {};
 

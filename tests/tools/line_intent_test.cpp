@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "line_intent.h"
+#include "model/model_keywords.h"
 #include "model/scan.h"
-#include "model/scan_fast.h"
+#include "model/scan.h"
+#include "model/scan_vertex.h"
 
 namespace {
 
@@ -91,7 +93,9 @@ TEST(LineIntent, PlainLinesReadAsWrittenAndAgreeWithTheFastPath) {
         const char* end = line.data() + line.size();
         const bool isPlain = IsPlainVertexLine(line.data(), end, textured);
         float values[5];
-        if (ScanVertexLine(line.data(), line.size(), textured, values)) {
+        bool isFast = false;
+        ScanVertexFields(line.data(), line.size(), textured, false, values, &isFast);
+        if (isFast) {
             ++taken;
             EXPECT_EQ(IsTakenLineSpaced(line.data(), line.size(), textured), isPlain) << line;
         }
