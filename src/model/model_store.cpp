@@ -87,6 +87,7 @@ bool LoadModel(const char* path, ModelLineObserver observer, void* context, Regu
 
     if (!OpenModelStream(&store.modelFile, path, opened)) return false;
     ModelStream* stream = &store.modelFile;
+    SkipByteOrderMark(stream);
     ModelLine* line = &store.lineBuffer;
 
     int32_t count = 0;
