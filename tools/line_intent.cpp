@@ -8,6 +8,7 @@
 
 #include "model/model_format.h"
 #include "model/scan.h"
+#include "platform/utf.h"
 
 namespace {
 
@@ -70,25 +71,6 @@ bool IsInvisible(uint32_t code) {
     for (const auto& range : ranges)
         if (code >= range[0] && code <= range[1]) return true;
     return false;
-}
-
-// Length of the UTF-8 sequence at p and its code point; 0 when the bytes
-// are not UTF-8 (overlong, a surrogate, past U+10FFFF, cut short).
-size_t DecodeUtf8(const char* p, const char* end, uint32_t* code) {
-    const unsigned char first = (unsigned char)*p;
-    const size_t length = first < 0x80 ? 1 : first >= 0xC2 && first < 0xE0 ? 2
-                        : first >= 0xE0 && first < 0xF0 ? 3 : first >= 0xF0 && first < 0xF5 ? 4 : 0;
-    if (length == 0 || size_t(end - p) < length) return 0;
-    uint32_t value = length == 1 ? first : first & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        if (((unsigned char)p[k] & 0xC0) != 0x80) return 0;
-        value = value << 6 | ((unsigned char)p[k] & 0x3F);
-    }
-    if ((length == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) ||
-        (length == 4 && (value < 0x10000 || value > 0x10FFFF)))
-        return 0;
-    *code = value;
-    return length;
 }
 
 }  // namespace
