@@ -14,27 +14,22 @@ namespace {
 
 typedef std::basic_string<PathChar> PathString;
 
-// UTF-8 text in the system's path units, and back: UTF-16 on Windows.
-PathString ToPath(const std::string& text) {
+// UTF-8 text in the system's path units (UTF-16 on Windows), and back.
 #ifdef _WIN32
+PathString ToPath(const std::string& text) {
     PathString path(text.size() + 1, L'\0');
     path.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &path[0], int(path.size())) - 1));
     return path;
-#else
-    return text;
-#endif
 }
-
 std::string FromPath(const PathString& path) {
-#ifdef _WIN32
     std::string text(4 * path.size() + 1, '\0');
-    text.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, &text[0], int(text.size()), nullptr,
-                                           nullptr) - 1));
+    text.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, &text[0], int(text.size()), 0, 0) - 1));
     return text;
-#else
-    return path;
-#endif
 }
+#else
+PathString ToPath(const std::string& text) { return text; }
+std::string FromPath(const PathString& path) { return path; }
+#endif
 
 std::string Formed(const std::string& name, const char* directory, char separator) {
     PathChar fullPath[FullPathCapacity + 16];
