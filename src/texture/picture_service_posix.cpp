@@ -1,6 +1,7 @@
 // What the picture services of Linux and the web share: the current
-// directory, the name as a path, the file opened as the services take it, and every step after the decode: the picture, decoded into
-// memory, is scaled into a pixel block of the service's own.
+// directory, the name as a path, the file opened as the services take it,
+// and every step after the decode: the picture, decoded into memory, is
+// scaled into a pixel block of the service's own.
 #include "texture/picture_service_posix.h"
 
 #include <unistd.h>
@@ -32,7 +33,7 @@ FILE* OpenPictureFile(const char* path, PictureFailure* failure, int* systemErro
     return file;
 }
 
-bool ReadCurrentDirectory(char* directory, int32_t capacity) {
+bool ReadCurrentDirectory(PathChar* directory, int32_t capacity) {
     return getcwd(directory, size_t(capacity)) != nullptr;
 }
 
