@@ -15,6 +15,7 @@ struct NativeWindow {
     Uint32 sdlWindowId;
     int sdlPixelFormat;  // the format whose GL attributes the SDL window was made with
     bool isFullscreen;
+    bool isFocusPending;  // SetFocus came before X could give the focus
 };
 
 struct HGLRC__ {

@@ -5,11 +5,48 @@
 
 #include "platform/sdl_platform.h"
 
+// After the layer's own headers: X11's macros (None, Bool, ...) stay out of them.
+#include <SDL_syswm.h>
+
 namespace platform {
 
 LayerState layer = {};
 
 namespace {
+
+bool isXRequestRefused = false;
+
+int NoteRefusedRequest(Display*, XErrorEvent*) {
+    isXRequestRefused = true;
+    return 0;
+}
+
+// Gives the window the input focus; false where X cannot give it yet. Under a
+// window manager a newly shown window becomes viewable only once the manager
+// has mapped its frame, and X refuses to focus a window that is not viewable
+// (BadMatch), an error that X's default handler would end the process for.
+bool TrySetInputFocus(SDL_Window* sdlWindow) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(sdlWindow, &info) || info.subsystem != SDL_SYSWM_X11) {
+        return SDL_SetWindowInputFocus(sdlWindow) == 0;
+    }
+    Display* display = info.info.x11.display;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, info.info.x11.window, &attributes) ||
+        attributes.map_state != IsViewable) {
+        return false;
+    }
+    // Viewable now, but the window manager may unmap it before the request
+    // arrives: a refusal is caught rather than fatal.
+    XSync(display, False);
+    isXRequestRefused = false;
+    XErrorHandler previous = XSetErrorHandler(NoteRefusedRequest);
+    SDL_SetWindowInputFocus(sdlWindow);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return !isXRequestRefused;
+}
 
 void TranslateKeyEvent(const SDL_KeyboardEvent& key) {
     // Keys go to the window with the keyboard focus, as on Windows. SDL names
@@ -51,6 +88,12 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
             break;
         case SDL_WINDOWEVENT_CLOSE:
             NoteCloseRequested(window);
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            // Now viewable: the focus asked for before it was can be given.
+            if (window->native->isFocusPending && window == windowManager.focusWindow) {
+                window->native->isFocusPending = !TrySetInputFocus(window->native->sdlWindow);
+            }
             break;
         default:
             break;
@@ -212,7 +255,8 @@ void RaiseNativeWindow(HWND__* window) {
 }
 
 void FocusNativeWindow(HWND__* window) {
-    SDL_SetWindowInputFocus(window->native->sdlWindow);
+    NativeWindow* native = window->native;
+    native->isFocusPending = !TrySetInputFocus(native->sdlWindow);
 }
 
 }  // namespace platform

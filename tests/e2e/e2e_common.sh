@@ -15,8 +15,7 @@ TITLE="Kelmo's OpenGL Framework"
 WORK=$(mktemp -d)
 VIEWER_PID=
 # How a script starts the viewer in a folder, and the key that answers No in
-# its message boxes (the Wine script: its own start, and "n", as a Yes/No box
-# on Windows has no Cancel for Escape to press).
+# its message boxes (use_wine sets both for the Windows program).
 START_VIEWER=start_viewer
 ANSWER_NO=Escape
 
@@ -37,6 +36,29 @@ fail() {
     cat "$WORK/viewer.err" >&2
   fi
   exit 1
+}
+
+# use_wine: the viewer is the Windows program POLYVIEW under Wine (wine,
+# wineserver and winepath on PATH), in WINEPREFIX or a new prefix in $WORK;
+# its Yes/No boxes have no Cancel for Escape to press, so "n" answers No.
+use_wine() {
+  require_tools wine wineserver winepath
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX=${WINEPREFIX:-$WORK/wine}
+  trap wine_cleanup EXIT
+  START_VIEWER=start_wine_viewer
+  ANSWER_NO=n
+}
+
+wine_cleanup() {
+  wineserver -k 2>/dev/null || true
+  cleanup
+}
+
+# The viewer under Wine, in DIR; standard error kept for fail().
+start_wine_viewer() {
+  (cd "$1" && exec timeout 120 wine "$POLYVIEW") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+  VIEWER_PID=$!
 }
 
 # make_folder NAME: a copy of the example folder under $WORK; prints its path.
@@ -71,6 +93,22 @@ wait_viewer() {
     sleep 0.02
   done
   fail "the viewer did not end within ${limit}s"
+}
+
+# A switch makes a new window: wait_new_window OLD-ID waits for the title on
+# another window id and prints it.
+wait_new_window() {
+  local old=$1 id i
+  for ((i = 0; i < 600; i++)); do
+    id=$(window_id "$TITLE")
+    if [ -n "$id" ] && [ "$id" != "$old" ] &&
+       xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
 }
 
 # expect_window_at_origin ID WIDTH HEIGHT

@@ -19,30 +19,13 @@
 set -euo pipefail
 POLYVIEW=${POLYVIEW_EXE:?}
 . "$(dirname "$0")/e2e_common.sh"
-require_tools wine wineserver winepath
+use_wine
 : "${POLYVIEW_TOOL:?}" "${X11_CLOSE:?}"
-
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX=${WINEPREFIX:-$WORK/wine}
 # Wine takes file names and arguments in the locale's character set.
 export LANG=C.UTF-8
 SCENARIOS=9
 # Turkish letters outside code page 1252 (ı, ş, ğ), and a Russian word.
 FAR_FOLDER="Masaüstü/çalışma ğ/модели"
-
-wine_cleanup() {
-  wineserver -k 2>/dev/null || true
-  cleanup
-}
-trap wine_cleanup EXIT
-
-# The viewer under Wine, in DIR; standard error kept for fail().
-start_wine_viewer() {
-  (cd "$1" && exec timeout 120 wine "$POLYVIEW") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
-  VIEWER_PID=$!
-}
-START_VIEWER=start_wine_viewer
-ANSWER_NO=n
 
 passed=0
 pass() {
@@ -56,21 +39,6 @@ expect_ended_with() {
   [ "$VIEWER_STATUS" = "${1:-0}" ] || fail "exit status $VIEWER_STATUS, not ${1:-0}"
   wineserver -w
   stop_xvfb
-}
-
-# A switch makes a new window: wait for the title on another window id.
-wait_new_window() {
-  local old=$1 id i
-  for ((i = 0; i < 600; i++)); do
-    id=$(window_id "$TITLE")
-    if [ -n "$id" ] && [ "$id" != "$old" ] &&
-       xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.05
-  done
-  return 1
 }
 
 # The viewer's window once drawn, its picture held against `polyview-tool

@@ -1,6 +1,7 @@
 # Shell helpers for tests that need an X display: an Xvfb of their own on a
-# free display number, and ways to find, answer and close windows on it
-# without a window manager. Sourced by the end-to-end scripts.
+# free display number (with the window manager that E2E_WM names, openbox or
+# fluxbox, or none), and ways to find, answer and close windows on it.
+# Sourced by the end-to-end scripts.
 
 # Exit status that CTest reads as "skipped".
 SKIP=77
@@ -30,17 +31,53 @@ start_xvfb() {
   fi
   rm -f "$fifo"
   export DISPLAY=":$number"
+  [ -z "${E2E_WM:-}" ] || start_window_manager "$E2E_WM"
 }
 
 stop_xvfb() {
+  [ -n "${WM_PID:-}" ] && kill "$WM_PID" 2>/dev/null && wait "$WM_PID" 2>/dev/null
+  WM_PID=
+  [ -n "${WM_HOME:-}" ] && rm -rf "$WM_HOME"
+  WM_HOME=
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
   XVFB_PID=
   return 0
 }
 
-# window_id TITLE: id of the mapped top-level window with exactly this title.
+# start_window_manager NAME: starts openbox or fluxbox on DISPLAY and waits
+# until it manages the screen (it has set _NET_SUPPORTING_WM_CHECK). fluxbox
+# gets a configuration of its own without a wallpaper, whose setter would
+# otherwise open a message window that takes the focus. Neither reads or
+# writes the user's own settings: their home is a new folder.
+start_window_manager() {
+  local config i
+  config=$(mktemp -d)
+  WM_HOME=$config
+  case $1 in
+    openbox) HOME=$config XDG_CONFIG_HOME=$config openbox </dev/null >/dev/null 2>&1 & ;;
+    fluxbox)
+      # (in its home: a file named with -rc is replaced by the system's)
+      mkdir "$config/.fluxbox"
+      printf 'background: none\n' >"$config/style"
+      printf 'session.styleFile: %s\nsession.screen0.rootCommand:\nsession.configVersion: 13\n' \
+        "$config/style" >"$config/.fluxbox/init"
+      HOME=$config fluxbox </dev/null >/dev/null 2>&1 & ;;
+    *) echo "unknown window manager $1" >&2; return 1 ;;
+  esac
+  WM_PID=$!
+  for ((i = 0; i < 200; i++)); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    kill -0 "$WM_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  echo "$1 did not start" >&2
+  return 1
+}
+
+# window_id TITLE: id of the mapped top-level window with exactly this title
+# (under a window manager, a child of its frame).
 window_id() {
-  xwininfo -root -children 2>/dev/null |
+  xwininfo -root "$([ -n "${E2E_WM:-}" ] && echo -tree || echo -children)" 2>/dev/null |
     awk -v title="\"$1\":" '{ id = $1; $1 = ""; sub(/^ /, ""); if (index($0, title) == 1) print id }' |
     head -n 1
 }

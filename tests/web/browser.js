@@ -20,13 +20,13 @@ const chromiumFlags = [
   '--force-device-scale-factor=1', '--window-size=1280,1024', '--remote-debugging-pipe',
 ];
 
-// A running browser with one page. Commands return promises of their
-// results; events reach the handlers given to on().
+// A running browser with one page (and `flags` of its own). Commands
+// return promises of their results; events reach the handlers given to on().
 class Browser {
-  static async launch() {
+  static async launch(flags = []) {
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'polyview-chromium-'));
     const executable = process.env.CHROMIUM || 'chromium';
-    const child = childProcess.spawn(executable, [...chromiumFlags, `--user-data-dir=${profile}`],
+    const child = childProcess.spawn(executable, [...chromiumFlags, ...flags, `--user-data-dir=${profile}`],
                                      {stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe']});
     const browser = new Browser(child, profile);
     await browser.attach();

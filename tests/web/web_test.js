@@ -30,10 +30,10 @@ function check(condition, message) {
 }
 
 // The page and what it said; `serve` starts the server (the test's own by
-// default).
-async function openPage(folder, serve = serveFolder) {
+// default); `flags` are the browser's own.
+async function openPage(folder, serve = serveFolder, flags = []) {
   const server = await serve(folder);
-  const browser = await Browser.launch();
+  const browser = await Browser.launch(flags);
   const log = pageLog = [];
   browser.on('Runtime.consoleAPICalled', (p) => log.push(p.args.map((a) => a.value).join(' ')));
   browser.on('Runtime.exceptionThrown', (p) => log.push('exception: ' + JSON.stringify(p.exceptionDetails)));
@@ -389,6 +389,23 @@ const scenarios = {
       check(await page.ended() === 0, 'exit status after Esc is not 0');
       const sent = page.server.requests.filter((r) => !/^GET \/(polyview\.(html|js|wasm)|examples\/(Wall\.bmp|poligon\.m))$/.test(r));
       check(sent.length === 0, `the page asked the server for more than the site: ${sent}`);
+    } finally {
+      await page.close();
+    }
+  },
+
+  // No WebGL: the rendering context's box, then the end and why.
+  async no_webgl() {
+    const page = await openPage(site, serveFolder, ['--disable-3d-apis']);
+    try {
+      await page.box('Start FullScreen?');
+      await page.browser.press('Escape');
+      const box = await page.box('ERROR');
+      check(box.text === "Can't Create A GL Rendering Context.", `the box says "${box.text}"`);
+      await page.browser.press('Enter');
+      check(await page.ended() === 0, 'exit status without WebGL is not 0');
+      const note = await page.browser.evaluate('document.getElementById("polyview-ended").innerText');
+      check(/^polyview ended with exit status 0\..*\n+This browser offers no WebGL/.test(note), `the page says "${note}"`);
     } finally {
       await page.close();
     }

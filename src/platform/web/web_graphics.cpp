@@ -19,7 +19,8 @@ namespace {
 
 // OpenGL calls made while no context is current do nothing on Windows (a
 // window's first WM_SIZE comes before its context). WebGL has no such
-// state: they go to the context of a canvas that is never shown.
+// state: they go to the context of a canvas that is never shown, or, where
+// the browser gives no WebGL, to a context that does nothing.
 EMSCRIPTEN_WEBGL_CONTEXT_HANDLE placeholderContext = 0;
 
 HGLRC__* FindContext(HGLRC context) {
@@ -49,6 +50,7 @@ void EnsurePlaceholder() {
     EmscriptenWebGLContextAttributes attributes = ContextAttributes();
     if (!WebCreateWindowElement(placeholderElement, "", 1, 1, 1)) return;
     placeholderContext = emscripten_webgl_create_context("#polyview-canvas-0", &attributes);
+    if (placeholderContext <= 0) placeholderContext = WebCreateInertContext();
     if (placeholderContext <= 0 || layer.currentContext) return;
     if (emscripten_webgl_make_context_current(placeholderContext) == EMSCRIPTEN_RESULT_SUCCESS)
         WebStartGlEmulation();

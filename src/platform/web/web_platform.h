@@ -84,6 +84,9 @@ void WebShowWindowElement(int elementId, int isShown);
 void WebRemoveWindowElement(int elementId);
 void WebFocusCanvas(int elementId);
 void WebStartGlEmulation();
+// A context that does nothing, for a browser without WebGL; it marks the
+// browser as such for the page.
+EMSCRIPTEN_WEBGL_CONTEXT_HANDLE WebCreateInertContext();
 void WebLoseContext(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context);
 void WebNoteFramePresented();
 int WebEnterFullscreen();  // waits for the browser's answer

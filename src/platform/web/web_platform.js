@@ -7,15 +7,37 @@
 // The page gives its screen element as Module.screen (else the element
 // #polyview-screen) and may give Module.onEnded(status). Module.platform
 // tells the page, the tests and the benchmark what the program shows: the
-// frames presented, the message box open, the windows shown, and the exit
-// status once it has ended.
+// frames presented, the message box open, the windows shown, whether the
+// browser gave no WebGL, and the exit status once it has ended. An error
+// that nothing catches while the program runs aborts it, so that the page
+// hears of it through Module.onAbort.
 
 mergeInto(LibraryManager.library, {
-  $WebPage__postset: 'Module["platform"] = WebPage.state;',
+  $WebPage__postset: 'Module["platform"] = WebPage.state; WebPage.watchErrors(true);',
   $WebPage: {
     // Times are the page's performance.now(): milliseconds since it began
     // to load.
-    state: {frames: 0, firstFrameAt: null, box: null, windows: [], exitStatus: null},
+    state: {frames: 0, firstFrameAt: null, box: null, windows: [], isWebGlMissing: false, exitStatus: null},
+
+    // Errors thrown in the program's calls from the browser (waking it from
+    // a wait, its event handlers) reach the window and nothing else.
+    stopOnError: function(event) {
+      var error = event.type === 'error' ? event.error || event.message : event.reason;
+      if (error === 'unwind' || error instanceof ExitStatus) return;
+      WebPage.watchErrors(false);
+      if (ABORT) return;
+      try {
+        abort(String(error));
+      } catch (stopped) {
+        // thrown to stop the program; the page has heard of it
+      }
+    },
+
+    watchErrors: function(isOn) {
+      var change = isOn ? 'addEventListener' : 'removeEventListener';
+      window[change]('error', WebPage.stopOnError);
+      window[change]('unhandledrejection', WebPage.stopOnError);
+    },
 
     screen: function() {
       return Module['screen'] || document.getElementById('polyview-screen');
@@ -123,6 +145,18 @@ mergeInto(LibraryManager.library, {
   WebStartGlEmulation: function() {
     Module.useWebGL = true;
     Browser.moduleContextCreatedCallbacks.forEach(function(callback) { callback(); });
+  },
+
+  // Where the browser gives no WebGL context, the placeholder is one whose
+  // every call does nothing, as calls without a current context do on
+  // Windows (those of the window's first WM_SIZE, before its context).
+  WebCreateInertContext__deps: ['$GL', '$WebPage'],
+  WebCreateInertContext: function() {
+    WebPage.state.isWebGlMissing = true;
+    var inert = new Proxy({canvas: null}, {
+      get: function(target, name) { return name in target ? target[name] : function() { return null; }; },
+    });
+    return GL.registerContext(inert, {majorVersion: 1, minorVersion: 0});
   },
 
   WebLoseContext__deps: ['$GL'],
@@ -276,6 +310,7 @@ mergeInto(LibraryManager.library, {
   WebReportExit__deps: ['$WebPage'],
   WebReportExit: function(status) {
     WebPage.state.exitStatus = status;
+    WebPage.watchErrors(false);
     console.info('polyview: ended with status ' + status);
     if (Module['onEnded']) Module['onEnded'](status);
   },
