@@ -9,6 +9,10 @@ constexpr char ModeKeyword[] = "KaplamaKullanimi";
 constexpr char VertexKeyword[] = "Vertex";
 constexpr char TexCoordKeyword[] = "TKoord";
 
+// A UTF-8 byte-order mark, as Windows editors write it at the start of a
+// file; the loader skips it there (and only there).
+constexpr char Utf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
 // The scan formats, in the order of the data lines: the triangle count, the
 // texture mode, then three vertex lines per triangle in the mode's form.
 constexpr char CountLineFormat[] = "UcgenSayisi >> %d\n";

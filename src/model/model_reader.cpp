@@ -19,6 +19,8 @@
 #include <unistd.h>
 #endif
 
+#include "model/model_keywords.h"
+
 size_t ReadFileAt(FILE* file, int64_t offset, char* buffer, size_t size) {
     size_t done = 0;
 #ifdef _WIN32
@@ -178,6 +180,17 @@ void TakeLine(ModelStream* stream, ModelLine* line) {
         if (lf || !FillBlock(stream)) break;
     }
     FoldLineEnd(line);
+}
+
+bool SkipByteOrderMark(ModelStream* stream) {
+    const size_t markLength = sizeof Utf8ByteOrderMark - 1;
+    while (stream->end - stream->begin < markLength && FillBlock(stream)) {
+    }
+    if (stream->end - stream->begin < markLength ||
+        std::memcmp(stream->block + stream->begin, Utf8ByteOrderMark, markLength) != 0)
+        return false;
+    stream->begin += markLength;
+    return true;
 }
 
 void ReadDataLine(ModelStream* stream, ModelLine* buffer) {

@@ -47,6 +47,10 @@ char* AllocateReadBlock();
 // False when it cannot be opened; `opened` (may be null) then says why.
 bool OpenModelStream(ModelStream* stream, const char* path, RegularFile* opened = nullptr);
 
+// Skips a UTF-8 byte-order mark at the start of the file; call it before the
+// first read. True when there was one.
+bool SkipByteOrderMark(ModelStream* stream);
+
 // File offset of the stream's next unread byte.
 inline int64_t StreamPosition(const ModelStream* stream) {
     return stream->offset - int64_t(stream->end - stream->begin);

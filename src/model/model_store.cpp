@@ -202,6 +202,7 @@ bool LoadModel(const char* path, ModelLineObserver observer, void* context, Regu
 
     ModelStream* stream = &store.modelFile;
     if (!OpenModelStream(stream, path, opened)) return false;
+    SkipByteOrderMark(stream);
     const LoadWatch watch = {observer, context, stream};
     int32_t requested = 0;
     ReadHeaderLine(stream, &store.lineBuffer, watch, ModelLineCount, CountLineFormat, &requested);

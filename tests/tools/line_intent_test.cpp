@@ -15,6 +15,18 @@
 
 namespace {
 
+TEST(LineIntent, QuotesShowWhatTerminalsShowAsNothingEscaped) {
+    auto quote = [](const std::string& text, size_t limit = 40) {
+        return Quote(text.data(), text.data() + text.size(), limit);
+    };
+    EXPECT_EQ(quote("\xEF\xBB\xBFUcgen\tSay\x01\x7F\n"), "'\\uFEFFUcgen\\tSay\\x01\\x7F'");
+    EXPECT_EQ(quote("a\xE2\x80\x8B" "b\xC2\x85" "c\xF3\xA0\x80\x81"), "'a\\u200Bb\\u0085c\\U000E0001'");
+    // Letters are shown as they are, one character each; bytes that are not
+    // UTF-8 are escaped one by one.
+    EXPECT_EQ(quote("\xC3\xBC\xC4\x9F\xD0\xBC\xE4\xB8\x80", 3), "'\xC3\xBC\xC4\x9F\xD0\xBC...'");
+    EXPECT_EQ(quote("\xC4\xFF\xED\xA0\x80"), "'\\xC4\\xFF\\xED\\xA0\\x80'");
+}
+
 TEST(LineIntent, PlainNumbersAreThoseEveryReaderTakesWhole) {
     const struct {
         const char* text;
