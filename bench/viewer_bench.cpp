@@ -21,7 +21,7 @@
 
 #include "app/window_state.h"
 #include "model/model_format.h"
-#include "platform/sdl_platform.h"
+#include "platform/sdl/sdl_platform.h"
 #include "render/render.h"
 #include "render/view.h"
 

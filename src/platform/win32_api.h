@@ -2,7 +2,9 @@
 //
 // On Windows this is the system's own API. Elsewhere the same subset is
 // declared here, with the real Win32 types, layouts and constant values, and
-// implemented by the platform layer over SDL2 (src/platform/sdl_*.cpp).
+// implemented by src/platform/: the host-independent window manager and base
+// services over one host layer (sdl/ on Linux, web/ in the browser; the
+// contract it fills is host_layer.h).
 #pragma once
 
 #ifdef _WIN32

@@ -3,6 +3,8 @@
 // host-independent part.
 #include "platform/window_manager.h"
 
+#include "platform/host_layer.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>

@@ -1,8 +1,9 @@
 // The platform's picture service, as the texture loader uses it. Each
 // platform has one implementation (picture_service_<platform>.cpp: OLE
 // Automation and GDI on Windows, the picture formats' own libraries on
-// Linux), which keeps what a picture needs in a record of its own behind the
-// opaque handle below. The loader calls, in this order: LoadPicture,
+// Linux, the browser's decoding on the web), which keeps what a picture
+// needs in a record behind the opaque handle below (Windows' own; Linux and
+// the web share one, picture_service_posix.cpp). The loader calls, in this order: LoadPicture,
 // OpenPictureCanvas, MeasurePicture, CreatePixelBlock, DrawPicture, and
 // ReleasePicture on every path once LoadPicture has succeeded.
 #pragma once

@@ -5,7 +5,7 @@
 #include "app/command_line.h"
 #include "app_test.h"
 #include "platform/utf.h"
-#include "platform/viewer_options.h"
+#include "platform/sdl/viewer_options.h"
 
 namespace {
 

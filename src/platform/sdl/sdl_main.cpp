@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sdl_platform.h"
-#include "platform/viewer_options.h"
+#include "platform/sdl/sdl_platform.h"
+#include "platform/sdl/viewer_options.h"
 
 int main(int argc, char** argv) {
     int optionStatus = 0;
