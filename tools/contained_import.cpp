@@ -19,7 +19,9 @@
 #include <cstring>
 #include <new>
 
+#include "import_pipe.h"
 #include "progress_line.h"
+#include "scene_triangles.h"
 
 namespace {
 
@@ -34,24 +36,6 @@ constexpr bool IsSanitized = false;
 
 // Exit status of a child whose allocation failed under the memory limit.
 constexpr int ChildOutOfMemoryStatus = 86;
-
-// Pipe records, in the child's own layout (same program, same build):
-// a header, then `count` triangles or `count` bytes of the importer's reason.
-constexpr char RecordMagic[4] = {'P', 'V', 'I', '1'};
-constexpr uint8_t MeshRecord = 1;
-constexpr uint8_t ReasonRecord = 2;
-constexpr size_t HeaderBytes = 16;  // magic, kind, texture coordinates, up, front, count
-constexpr size_t MaxReasonBytes = 4096;
-
-void PutHeader(uint8_t* header, uint8_t kind, bool hasTextureCoordinates, SignedAxis up, SignedAxis front,
-               uint64_t count) {
-    std::memcpy(header, RecordMagic, 4);
-    header[4] = kind;
-    header[5] = hasTextureCoordinates ? 1 : 0;
-    header[6] = uint8_t(int8_t(up));
-    header[7] = uint8_t(int8_t(front));
-    std::memcpy(header + 8, &count, 8);
-}
 
 double Now() {
     timespec t;
@@ -74,18 +58,6 @@ int64_t StatmPages(pid_t pid, int field) {
 // ---------------------------------------------------------------------------
 // The child.
 
-bool WriteAll(int fd, const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 void OnOutOfMemory() {
     _exit(ChildOutOfMemoryStatus);
 }
@@ -101,22 +73,6 @@ public:
 private:
     ProgressLine* line_;
 };
-
-// The axis that a scene's metadata names (FBX states its axes this way).
-SignedAxis MetadataAxis(const aiScene* scene, const char* axisKey, const char* signKey) {
-    if (!scene->mMetaData) return 0;
-    int32_t axis = -1, sign = 1;
-    if (!scene->mMetaData->Get(std::string(axisKey), axis) || axis < 0 || axis > 2) return 0;
-    scene->mMetaData->Get(std::string(signKey), sign);
-    return sign < 0 ? -(axis + 1) : axis + 1;
-}
-
-bool IsUsableFace(const aiFace& face, unsigned vertexCount) {
-    if (face.mNumIndices != 3) return false;  // points and lines
-    for (int i = 0; i < 3; ++i)
-        if (face.mIndices[i] >= vertexCount) return false;
-    return true;
-}
 
 [[noreturn]] void RunChild(const char* path, const ImportLimits& limits, bool showProgress, int out) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -147,7 +103,6 @@ bool IsUsableFace(const aiFace& face, unsigned vertexCount) {
         setrlimit(RLIMIT_AS, &space);
     }
 
-    uint8_t header[HeaderBytes];
     ProgressLine line(progressOut);  // goes on with the line the parent began
     Assimp::Importer importer;
     // Points and lines have no place in a triangle model.
@@ -155,119 +110,26 @@ bool IsUsableFace(const aiFace& face, unsigned vertexCount) {
     importer.SetProgressHandler(new ImportProgress(&line));  // owned by the importer
     const aiScene* scene = importer.ReadFile(
         path, aiProcess_Triangulate | aiProcess_PreTransformVertices | aiProcess_SortByPType);
+    ImportRecordHeader header;
     if (!scene) {
         std::string reason = importer.GetErrorString();
-        if (reason.size() > MaxReasonBytes) reason.resize(MaxReasonBytes);
-        PutHeader(header, ReasonRecord, false, 0, 0, reason.size());
-        WriteAll(out, header, sizeof header);
-        WriteAll(out, reason.data(), reason.size());
+        if (reason.size() > MaxImportReasonBytes) reason.resize(MaxImportReasonBytes);
+        header.kind = ImportRecordKind::Reason;
+        header.count = reason.size();
+        if (WriteImportHeader(out, header)) WriteAll(out, reason.data(), reason.size());
         _exit(0);
     }
 
-    uint64_t count = 0;
-    bool hasTextureCoordinates = false;
-    for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
-        const aiMesh* source = scene->mMeshes[m];
-        if (source->HasTextureCoords(0)) hasTextureCoordinates = true;
-        for (unsigned f = 0; f < source->mNumFaces; ++f)
-            count += IsUsableFace(source->mFaces[f], source->mNumVertices);
-    }
-    PutHeader(header, MeshRecord, hasTextureCoordinates, MetadataAxis(scene, "UpAxis", "UpAxisSign"),
-              MetadataAxis(scene, "FrontAxis", "FrontAxisSign"), count);
-    if (!WriteAll(out, header, sizeof header) || count > uint64_t(MaxTriangleCount)) _exit(0);
-
-    std::vector<ModelTriangle> chunk;
-    chunk.reserve(4096);
-    for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
-        const aiMesh* source = scene->mMeshes[m];
-        const aiVector3D* uv = source->HasTextureCoords(0) ? source->mTextureCoords[0] : nullptr;
-        for (unsigned f = 0; f < source->mNumFaces; ++f) {
-            const aiFace& face = source->mFaces[f];
-            if (!IsUsableFace(face, source->mNumVertices)) continue;
-            ModelTriangle triangle;
-            for (int i = 0; i < 3; ++i) {
-                unsigned index = face.mIndices[i];
-                const aiVector3D& p = source->mVertices[index];
-                ModelVertex& vertex = triangle.vertices[i];
-                vertex.x = p.x;
-                vertex.y = p.y;
-                vertex.z = p.z;
-                vertex.u = uv ? uv[index].x : 0.0f;
-                vertex.v = uv ? uv[index].y : 0.0f;
-            }
-            chunk.push_back(triangle);
-            if (chunk.size() == chunk.capacity()) {
-                if (!WriteAll(out, chunk.data(), chunk.size() * sizeof(ModelTriangle))) _exit(1);
-                chunk.clear();
-            }
-        }
-    }
-    WriteAll(out, chunk.data(), chunk.size() * sizeof(ModelTriangle));
-    _exit(0);
+    header.kind = ImportRecordKind::Mesh;
+    header.count = CountSceneTriangles(scene, &header.hasTextureCoordinates);
+    header.up = MetadataAxis(scene, "UpAxis", "UpAxisSign");
+    header.front = MetadataAxis(scene, "FrontAxis", "FrontAxisSign");
+    if (!WriteImportHeader(out, header) || header.count > uint64_t(MaxTriangleCount)) _exit(0);
+    const bool isSent = FlattenSceneTriangles(scene, [out](const ModelTriangle* triangles, size_t count) {
+        return WriteAll(out, triangles, count * sizeof(ModelTriangle));
+    });
+    _exit(isSent ? 0 : 1);
 }
-
-// ---------------------------------------------------------------------------
-// The parent.
-
-// What has come through the pipe so far.
-struct Received {
-    uint8_t header[HeaderBytes];
-    size_t headerBytes = 0;
-    uint64_t count = 0;
-    uint64_t payloadBytes = 0;  // expected after the header
-    uint64_t payloadDone = 0;
-    std::string reason;
-    std::vector<ModelTriangle>* triangles = nullptr;
-    bool isBroken = false;  // not what the child writes
-
-    bool IsHeaderDone() const { return headerBytes == HeaderBytes; }
-    bool IsMesh() const { return header[4] == MeshRecord; }
-    bool IsComplete() const { return IsHeaderDone() && payloadDone == payloadBytes; }
-
-    // Where the next bytes go, and how many may come.
-    char* Space(size_t* room) {
-        if (!IsHeaderDone()) {
-            *room = HeaderBytes - headerBytes;
-            return reinterpret_cast<char*>(header) + headerBytes;
-        }
-        uint64_t left = payloadBytes - payloadDone;
-        if (IsMesh()) {
-            // Grow as the data comes, never on the header's word alone.
-            size_t needed = size_t(payloadDone / sizeof(ModelTriangle)) + 1;
-            if (triangles->size() < needed) {
-                size_t grown = triangles->size() < 1024 ? 1024 : triangles->size() * 2;
-                if (grown > count) grown = size_t(count);
-                triangles->resize(grown);
-            }
-            uint64_t space = uint64_t(triangles->size()) * sizeof(ModelTriangle) - payloadDone;
-            *room = size_t(space < left ? space : left);
-            return reinterpret_cast<char*>(triangles->data()) + payloadDone;
-        }
-        reason.resize(size_t(payloadBytes));
-        *room = size_t(left);
-        return &reason[size_t(payloadDone)];
-    }
-
-    void Take(size_t n) {
-        if (IsHeaderDone()) {
-            payloadDone += n;
-            return;
-        }
-        headerBytes += n;
-        if (!IsHeaderDone()) return;
-        std::memcpy(&count, header + 8, 8);
-        if (std::memcmp(header, RecordMagic, 4) != 0 ||
-            (header[4] != MeshRecord && header[4] != ReasonRecord) ||
-            (header[4] == ReasonRecord && count > MaxReasonBytes)) {
-            isBroken = true;
-            return;
-        }
-        if (IsMesh())
-            payloadBytes = count <= uint64_t(MaxTriangleCount) ? count * sizeof(ModelTriangle) : 0;
-        else
-            payloadBytes = count;
-    }
-};
 
 }  // namespace
 
@@ -307,8 +169,7 @@ ImportResult ImportContained(const char* path, const ImportLimits& limits, FILE*
         return IsSanitized && StatmPages(child, 1) * pageBytes - startResident > (limits.memoryMiB << 20);
     };
 
-    Received received;
-    received.triangles = &mesh->triangles;
+    ImportReceiver received(&mesh->triangles);
     mesh->triangles.clear();
     for (;;) {
         double left = deadline - Now();
@@ -334,7 +195,7 @@ ImportResult ImportContained(const char* path, const ImportLimits& limits, FILE*
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;  // end of the pipe
         received.Take(size_t(n));
-        if (received.isBroken) break;
+        if (received.IsBroken()) break;
     }
     close(fds[0]);
 
@@ -366,25 +227,25 @@ ImportResult ImportContained(const char* path, const ImportLimits& limits, FILE*
     } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         result.outcome = ImportOutcome::Crashed;
         result.reason = "exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-    } else if (received.isBroken || !received.IsComplete()) {
+    } else if (received.IsBroken() || !received.IsComplete()) {
         result.outcome = ImportOutcome::Crashed;
         result.reason = "it ended without a result";
-    } else if (!received.IsMesh()) {
+    } else if (received.Header().kind != ImportRecordKind::Mesh) {
         result.outcome = ImportOutcome::Refused;
-        result.reason = received.reason;
-    } else if (received.count > uint64_t(MaxTriangleCount)) {
+        result.reason = received.Reason();
+    } else if (received.Header().count > uint64_t(MaxTriangleCount)) {
         result.outcome = ImportOutcome::Refused;
-        result.reason = "it holds " + std::to_string(received.count) +
+        result.reason = "it holds " + std::to_string(received.Header().count) +
                         " triangles, more than the viewer takes (" + std::to_string(MaxTriangleCount) + ")";
-    } else if (received.count == 0) {
+    } else if (received.Header().count == 0) {
         result.outcome = ImportOutcome::Refused;
         result.reason = "it holds no triangles";
     } else {
         result.outcome = ImportOutcome::Imported;
-        mesh->triangles.resize(size_t(received.count));
-        mesh->hasTextureCoordinates = received.header[5] != 0;
-        mesh->reportedUp = int8_t(received.header[6]);
-        mesh->reportedFront = int8_t(received.header[7]);
+        mesh->triangles.resize(size_t(received.Header().count));
+        mesh->hasTextureCoordinates = received.Header().hasTextureCoordinates;
+        mesh->reportedUp = received.Header().up;
+        mesh->reportedFront = received.Header().front;
     }
     if (result.outcome != ImportOutcome::Imported) {
         mesh->triangles.clear();
