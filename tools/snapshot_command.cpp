@@ -15,8 +15,8 @@
 #include "gl_read_back.h"
 #include "headless_gl.h"
 #include "png_output.h"
-#include "render/render.h"
 #include "model/model.h"
+#include "render/render.h"
 #include "render/view.h"
 #include "texture/texture.h"
 #include "texture_failure.h"
@@ -40,11 +40,15 @@ bool ParseSize(const char* text, int32_t* width, int32_t* height) {
 }
 
 // Draws the loaded scene and writes it to `out` (named `outPath` in
-// messages): 0, or 1 after a line on standard error.
-int DrawToPng(const char* command, int32_t width, int32_t height, const std::string& out, const char* outPath) {
+// messages): 0, or 1 after a line on standard error. With `isTimed`, the
+// alarm is cancelled once the frame is read back: the writing, which goes
+// through a temporary file, is never cut short to leave one behind.
+int DrawToPng(const char* command, int32_t width, int32_t height, const std::string& out, const char* outPath,
+              bool isTimed) {
     DrawScene();
     glFinish();
     const GlImage frame = ReadFramePixels(0, 0, width, height);
+    if (isTimed) alarm(0);
     // A window on screen has no alpha: the PNG is the RGB picture.
     std::string error;
     if (WriteBottomUpPng(out, frame.rgba.data(), width, height, false, &error)) return 0;
@@ -113,7 +117,7 @@ int RunSnapshotCommand(int argc, char** argv) {
                      DescribeTextureFailure(texture).c_str());
         status = 1;
     } else {
-        status = DrawToPng("snapshot", width, height, out, outPath);
+        status = DrawToPng("snapshot", width, height, out, outPath, false);
     }
     CloseHeadlessGl(&gl);
     return status;
@@ -142,9 +146,8 @@ int RunThumbnailCommand(int argc, char** argv) {
                          : std::strcmp(option, "--time-limit") == 0   ? &seconds
                                                                       : nullptr;
         if (limit) {
-            if (!value || !ParseLimit(value, limit) || (limit == &side && side > MaxSnapshotSide)) {
-                std::fprintf(stderr, "polyview-tool thumbnail: %s takes a whole number from 1 on%s\n", option,
-                             limit == &side ? " (at most 16384)" : "");
+            if (!value || !ParseLimit(value, limit)) {
+                std::fprintf(stderr, "polyview-tool thumbnail: %s takes a whole number from 1 on\n", option);
                 return ExitUsage;
             }
             ++i;
@@ -162,6 +165,10 @@ int RunThumbnailCommand(int argc, char** argv) {
     }
     if (!outPath) {
         std::fputs(ThumbnailUsage, stderr);
+        return ExitUsage;
+    }
+    if (side > MaxSnapshotSide) {
+        std::fprintf(stderr, "polyview-tool thumbnail: --size is at most %d\n", int(MaxSnapshotSide));
         return ExitUsage;
     }
 
@@ -201,7 +208,7 @@ int RunThumbnailCommand(int argc, char** argv) {
                      *why ? why : "out of memory (see --memory-limit)");
         status = 1;
     } else {
-        status = DrawToPng("thumbnail", width, height, out, outPath);
+        status = DrawToPng("thumbnail", width, height, out, outPath, true);
     }
     CloseHeadlessGl(&gl);
     return status;
