@@ -149,13 +149,3 @@ TEST_F(ThumbnailCommand, TheTimeLimitEndsALongRead) {
     EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == SIGALRM) << raw;
     EXPECT_FALSE(std::filesystem::exists(out));
 }
-
-TEST(ThumbnailUsage, BadArgumentsExitTwo) {
-    for (const char* args : {"thumbnail", "thumbnail a.m", "thumbnail --size 0 a.m b.png",
-                             "thumbnail --size 16385 a.m b.png", "thumbnail --time-limit x a.m b.png",
-                             "thumbnail a.m b.png c"}) {
-        ToolResult r = RunTool(args);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_NE(r.err, "") << args;
-    }
-}
