@@ -118,7 +118,7 @@ done
 case $(filetype "$work/plain.m") in text/x-*) ;; *) fail "a plain .m file is '$(filetype "$work/plain.m")'" ;; esac
 
 # The thumbnailer's Exec as a file manager runs it: %s the size, %i the
-# file, %o the output, %u the file's URI, %% a percent sign.
+# file, %o the output, %u the file's URI.
 exec_line=$(sed -n 's/^Exec=//p' "$share/thumbnailers/polyview.thumbnailer")
 [ "$(sed -n 's/^MimeType=//p' "$share/thumbnailers/polyview.thumbnailer")" = "model/x-polyview;" ] ||
   fail "the thumbnailer is not for model/x-polyview"
