@@ -45,10 +45,44 @@ else()
   endforeach()
   add_custom_target(man_pages ALL DEPENDS ${manPages})
   install(FILES ${manPages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+  # The desktop: the menu entry, the model file type, the thumbnailer, and the
+  # icon, its PNGs drawn from the SVG at build time. The desktop, MIME and
+  # icon databases are brought up to date by the file triggers of
+  # desktop-file-utils, shared-mime-info and the icon cache, so the package
+  # has no maintainer scripts.
+  find_program(RSVG_CONVERT rsvg-convert)
+  if(NOT RSVG_CONVERT)
+    message(FATAL_ERROR "rsvg-convert (Debian: librsvg2-bin) draws the icon's PNGs")
+  endif()
+  set(desktop ${PROJECT_SOURCE_DIR}/packaging/desktop)
+  set(iconPngs)
+  foreach(size 16 22 24 32 48 64 128 256)
+    set(png ${PROJECT_BINARY_DIR}/icons/${size}x${size}/polyview.png)
+    add_custom_command(OUTPUT ${png}
+                       COMMAND ${CMAKE_COMMAND} -E make_directory icons/${size}x${size}
+                       COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${desktop}/polyview.svg
+                       DEPENDS ${desktop}/polyview.svg
+                       WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
+                       VERBATIM)
+    list(APPEND iconPngs ${png})
+    install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+  endforeach()
+  add_custom_target(icons ALL DEPENDS ${iconPngs})
+  install(FILES ${desktop}/polyview.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${desktop}/polyview.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${desktop}/polyview.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+  install(FILES ${desktop}/polyview.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
   set(CPACK_GENERATOR DEB)
 endif()
 
-set(POLYVIEW_PACKAGE_MAINTAINER "The polyview developers"
+# A cache from before the default had an address takes the default.
+if(DEFINED CACHE{POLYVIEW_PACKAGE_MAINTAINER} AND NOT POLYVIEW_PACKAGE_MAINTAINER MATCHES "<.+@.+>")
+  message(WARNING "POLYVIEW_PACKAGE_MAINTAINER \"${POLYVIEW_PACKAGE_MAINTAINER}\" has no address: the default")
+  unset(POLYVIEW_PACKAGE_MAINTAINER CACHE)
+endif()
+set(POLYVIEW_PACKAGE_MAINTAINER
+    "The polyview developers <maintainers@users.noreply.c-seed-92a6c7ea.example>"
     CACHE STRING "Maintainer named in the packages, as 'Name <address>'")
 set(CPACK_PACKAGE_VENDOR "The polyview developers")
 set(CPACK_PACKAGE_CONTACT "${POLYVIEW_PACKAGE_MAINTAINER}")
@@ -75,5 +109,24 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # (it also brings Mesa's drivers, which polyview-tool's EGL context needs).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libgl1)
+
+# Debian's changelog and copyright file, for the documents' folder.
+if(CPACK_GENERATOR STREQUAL "DEB")
+  configure_file(packaging/debian/changelog.in debian/changelog @ONLY)
+  add_custom_command(OUTPUT debian/changelog.gz
+                     COMMAND gzip -9 -n -k -f changelog
+                     DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog
+                     WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/debian
+                     VERBATIM)
+  add_custom_target(debian_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog.gz)
+  # The licence's text, indented as a copyright file's paragraph wants it.
+  file(READ LICENSE licenceText)
+  string(REGEX MATCH "Permission.*IN THE\nSOFTWARE\\." licenceText "${licenceText}")
+  string(REPLACE "\n\n" "\n.\n" licenceText "${licenceText}")
+  string(REPLACE "\n" "\n " licenceText "${licenceText}")
+  configure_file(packaging/debian/copyright.in debian/copyright @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/debian/changelog.gz ${PROJECT_BINARY_DIR}/debian/copyright
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 
 include(CPack)

@@ -2,6 +2,7 @@
 // returns the exit status: 0 success, 1 failure, 2 usage error.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 constexpr int ExitUsage = 2;
@@ -11,6 +12,7 @@ int RunTextureCommand(int argc, char** argv);
 int RunSnapshotCommand(int argc, char** argv);
 int RunCheckCommand(int argc, char** argv);
 int RunConvertCommand(int argc, char** argv);
+int RunThumbnailCommand(int argc, char** argv);
 
 // Prints the whole usage text to `out`.
 void PrintUsage(FILE* out);
@@ -22,3 +24,7 @@ void PrintUsage(FILE* out);
 // ExitUsage.
 bool TakeOperand(const char* command, const char* what, const char* argument, bool isOption,
                  const char** operand);
+
+// A limit given on the command line (--memory-limit, --time-limit): a whole
+// positive number of at most 1 << 40.
+bool ParseLimit(const char* text, int64_t* value);

@@ -55,6 +55,17 @@ int64_t StatmPages(pid_t pid, int field) {
     return read == 2 ? values[field] : 0;
 }
 
+}  // namespace
+
+bool LimitAddressSpace(int64_t memoryMiB) {
+    if (IsSanitized) return false;
+    rlim_t bytes = rlim_t(StatmPages(getpid(), 0)) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(memoryMiB) << 20);
+    rlimit space = {bytes, bytes};
+    return setrlimit(RLIMIT_AS, &space) == 0;
+}
+
+namespace {
+
 // ---------------------------------------------------------------------------
 // The child.
 
@@ -96,11 +107,7 @@ private:
             dup2(devNull, STDOUT_FILENO);
             dup2(devNull, STDERR_FILENO);
         }
-        // The limit counts on top of what the tool has mapped already.
-        rlim_t bytes = rlim_t(StatmPages(getpid(), 0)) * rlim_t(sysconf(_SC_PAGESIZE)) +
-                       (rlim_t(limits.memoryMiB) << 20);
-        rlimit space = {bytes, bytes};
-        setrlimit(RLIMIT_AS, &space);
+        LimitAddressSpace(limits.memoryMiB);
     }
 
     ProgressLine line(progressOut);  // goes on with the line the parent began

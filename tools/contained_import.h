@@ -42,3 +42,8 @@ struct ImportResult {
 // (no line feed).
 ImportResult ImportContained(const char* path, const ImportLimits& limits, FILE* progress,
                              ImportedMesh* mesh);
+
+// Limits this process's address space to what it has mapped now and
+// `memoryMiB` more. Not in sanitizer builds, whose shadow memory reserves
+// terabytes of address space: false there.
+bool LimitAddressSpace(int64_t memoryMiB);

@@ -37,16 +37,6 @@ int Usage() {
     return ExitUsage;
 }
 
-// A whole positive number of at most 1 << 40.
-bool ParseLimit(const char* text, int64_t* value) {
-    char* end = nullptr;
-    errno = 0;
-    long long number = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || errno || number < 1 || number > (1ll << 40)) return false;
-    *value = number;
-    return true;
-}
-
 // The source name for the comment line, without anything that would end
 // the line.
 std::string PrintableName(const char* name) {

@@ -1,6 +1,8 @@
 // polyview-tool: the command-line companion of the viewer. It links the
 // viewer's own model, texture and render code.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "commands.h"
@@ -18,6 +20,7 @@ const Command commands[] = {
     {"snapshot", RunSnapshotCommand},
     {"check", RunCheckCommand},
     {"convert", RunConvertCommand},
+    {"thumbnail", RunThumbnailCommand},
 };
 
 }  // namespace
@@ -43,6 +46,13 @@ void PrintUsage(FILE* out) {
         "                        \"Wall.bmp\" and \"poligon.m\" read from DIR\n"
         "                        (default: here), W x H pixels (default 640x480),\n"
         "                        and write it to OUT.png\n"
+        "  thumbnail [--size N] [--memory-limit MIB] [--time-limit SECONDS] MODEL\n"
+        "            OUT.png     draw MODEL as snapshot does, N pixels wide (default\n"
+        "                        256) and 3N/4 high, textured with \"Wall.bmp\" from\n"
+        "                        MODEL's folder (untextured without one), and write\n"
+        "                        it to OUT.png, for file managers: nothing else is\n"
+        "                        written, and the tool ends after SECONDS (default\n"
+        "                        20) or when it needs MIB more memory (default 512)\n"
         "  check [PATH]          read a model file as the viewer does and report, as\n"
         "                        FILE:LINE: warning|error: ..., every place where the\n"
         "                        viewer makes something else of it than it seems to\n"
@@ -91,6 +101,15 @@ bool TakeOperand(const char* command, const char* what, const char* argument, bo
         return false;
     }
     *operand = argument;
+    return true;
+}
+
+bool ParseLimit(const char* text, int64_t* value) {
+    char* end = nullptr;
+    errno = 0;
+    long long number = std::strtoll(text, &end, 10);
+    if (end == text || *end != '\0' || errno || number < 1 || number > (1ll << 40)) return false;
+    *value = number;
     return true;
 }
 

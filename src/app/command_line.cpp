@@ -50,6 +50,36 @@ std::string ShortenInMiddle(const std::string& path, size_t length) {
     return path.substr(0, head) + "..." + path.substr(tail);
 }
 
+// An error box whose text names `path` between `before` and `after`. The
+// texts in UTF-8, and the box's in UTF-16: the name as it is.
+void ShowPathError(const std::string& before, const WideString& path, const std::string& after) {
+    std::string name = Narrow(path);
+    std::string shown = ShortenInMiddle(name, MaxShownPathLength);
+    if (shown != name) std::fprintf(stderr, "ERROR: %s\n", (before + name + after).c_str());
+    MessageBoxW(nullptr, Widen(before + shown + after).c_str(), Widen("ERROR").c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+#ifdef _WIN32
+const WCHAR PathSeparators[] = {'\\', '/', ':', 0};
+#else
+const WCHAR PathSeparators[] = {'/', 0};
+#endif
+
+// The one file the viewer reads its model from; on Windows in any case, as
+// the system finds it so.
+bool IsModelName(const WideString& name) {
+    static const char model[] = "poligon.m";
+    if (name.size() != sizeof model - 1) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        WCHAR c = name[i];
+#ifdef _WIN32
+        if (c >= 'A' && c <= 'Z') c = WCHAR(c - 'A' + 'a');
+#endif
+        if (c != WCHAR(model[i])) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<WideString> SplitCommandLine(const WCHAR* commandLine) {
@@ -106,9 +136,25 @@ bool ApplyCommandLine(int* exitStatus) {
         *exitStatus = 2;
         return false;
     }
-    if (SetCurrentDirectoryW(arguments[0].c_str())) return true;
-
+    WideString path = arguments[0];
+    if (SetCurrentDirectoryW(path.c_str())) return true;
     DWORD error = GetLastError();
+
+    // A file: the model, whose folder the viewer starts in.
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        size_t nameStart = path.find_last_of(PathSeparators) + 1;  // 0 without a separator
+        if (!IsModelName(path.substr(nameStart))) {
+            ShowPathError("Cannot open \"", path, "\": the viewer opens a folder, or the file poligon.m in it.");
+            *exitStatus = 2;
+            return false;
+        }
+        static const WCHAR here[] = {'.', 0};
+        path = nameStart == 0 ? WideString(here) : path.substr(0, nameStart);  // the separator kept: "/" stays "/"
+        if (SetCurrentDirectoryW(path.c_str())) return true;
+        error = GetLastError();
+    }
+
     WCHAR reason[512] = {0};
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
                                   0, reason, DWORD(std::size(reason)), nullptr);
@@ -116,14 +162,7 @@ bool ApplyCommandLine(int* exitStatus) {
            (reason[length - 1] == '\n' || reason[length - 1] == '\r' || reason[length - 1] == ' '))
         reason[--length] = 0;
     std::string why = length > 0 ? Narrow(reason) : "error " + std::to_string(error);
-    auto textNaming = [&why](const std::string& name) {
-        return "Cannot enter the folder \"" + name + "\": " + why;
-    };
-    // The texts in UTF-8, and the box's in UTF-16: the name as it is.
-    std::string folder = Narrow(arguments[0]);
-    std::string shown = ShortenInMiddle(folder, MaxShownPathLength);
-    if (shown != folder) std::fprintf(stderr, "ERROR: %s\n", textNaming(folder).c_str());
-    MessageBoxW(nullptr, Widen(textNaming(shown)).c_str(), Widen("ERROR").c_str(), MB_OK | MB_ICONEXCLAMATION);
+    ShowPathError("Cannot enter the folder \"", path, "\": " + why);
     *exitStatus = 1;
     return false;
 }

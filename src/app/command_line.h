@@ -1,4 +1,5 @@
-// The viewer's command line: at most one argument, the folder to start in.
+// The viewer's command line: at most one argument, the folder to start in
+// or the model file in it.
 #pragma once
 
 #include <string>
@@ -21,6 +22,8 @@ const WCHAR* SkipProgramName(const WCHAR* commandLine);
 
 // Acts on the process's command line (GetCommandLineW: UTF-16, so that any
 // folder name arrives whole): with a folder, makes it the current directory,
-// so that the viewer works as if started there. False after a message box
-// that says why not; `exitStatus` is then the status to end with.
+// so that the viewer works as if started there; with a file named
+// "poligon.m" (the model, as a file manager hands it over), its folder. False
+// after a message box that says why not (another file: status 2); `exitStatus`
+// is then the status to end with.
 bool ApplyCommandLine(int* exitStatus);

@@ -1,5 +1,6 @@
 // The base services of the Win32 subset: the command line, the current
 // directory and error texts, over the C library.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,6 +35,15 @@ BOOL WINAPI SetCurrentDirectoryW(LPCWSTR pathName) {
     if (chdir(NarrowUtf16(pathName).c_str()) == 0) return TRUE;
     lastError = DWORD(errno);
     return FALSE;
+}
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR fileName) {
+    struct stat status;
+    if (!fileName || stat(NarrowUtf16(fileName).c_str(), &status) != 0) {
+        lastError = fileName ? DWORD(errno) : EFAULT;
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
 
 DWORD WINAPI GetLastError() {

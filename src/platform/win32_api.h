@@ -264,6 +264,11 @@ static_assert(sizeof(DEVMODEA) == 148, "DEVMODEA layout");
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
 
+// File attributes
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+
 // Code pages
 #define CP_UTF8 65001
 
@@ -372,6 +377,9 @@ static_assert(sizeof(DEVMODEA) == 148, "DEVMODEA layout");
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 LPWSTR WINAPI GetCommandLineW();
 BOOL WINAPI SetCurrentDirectoryW(LPCWSTR pathName);
+// FILE_ATTRIBUTE_DIRECTORY for a folder, FILE_ATTRIBUTE_NORMAL for anything
+// else that exists, INVALID_FILE_ATTRIBUTES when nothing is there.
+DWORD WINAPI GetFileAttributesW(LPCWSTR fileName);
 DWORD WINAPI GetLastError();
 DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
                             DWORD size, va_list* arguments);

@@ -25,13 +25,17 @@ bool InitScene() {
     return InitSceneReported(nullptr);
 }
 
-bool InitSceneReported(TextureLoadReport* report) {
+void SetSceneState() {
     glShadeModel(GL_SMOOTH);
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+}
+
+bool InitSceneReported(TextureLoadReport* report) {
+    SetSceneState();
     if (!LoadPictureTextureReported(ScenePictureName, &wallTexture, report)) return false;
     LoadModelFile(SceneModelName);
     return true;

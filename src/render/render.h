@@ -22,6 +22,10 @@ void ResizeScene(int32_t width, int32_t height);
 // cannot be made.
 bool InitScene();
 
+// The fixed render state that InitScene sets first (for polyview-tool
+// thumbnail, which loads its picture and model itself).
+void SetSceneState();
+
 // InitScene, also filling `report` with the texture load's (for
 // polyview-tool snapshot, which says why a scene could not be made).
 struct TextureLoadReport;

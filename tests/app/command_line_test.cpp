@@ -92,6 +92,7 @@ TEST_F(StartFolderTest, AFolderThatCannotBeEnteredIsNamedWithTheReason) {
               std::vector<std::string>({
                   "SetCurrentDirectoryW(\"C:\\nowhere\")",
                   "GetLastError()",
+                  "GetFileAttributesW(\"C:\\nowhere\")",
                   "FormatMessageW(0x1200, NULL, 3, 0, 512, NULL)",
                   "MessageBoxW(NULL, \"Cannot enter the folder \"C:\\nowhere\": The system cannot find the "
                   "path specified.\", \"ERROR\", 0x30)",
@@ -138,6 +139,30 @@ TEST_F(StartFolderTest, ALongFolderIsShortenedInTheMiddleAndWholeOnStandardError
         EXPECT_EQ(err, "ERROR: Cannot enter the folder \"" + folder +
                            "\": The system cannot find the path specified.\n");
     }
+}
+
+TEST_F(StartFolderTest, TheModelFileOpensItsFolderAndAnotherFileIsRefused) {
+    fake::files = {"models/house/poligon.m", "poligon.m", "/poligon.m", "models/house/Wall.bmp"};
+    EXPECT_EQ(Run("models/house/poligon.m"), 0);
+    EXPECT_EQ(fake::CallsNamed({"SetCurrentDirectoryW"}),
+              std::vector<std::string>({"SetCurrentDirectoryW(\"models/house/poligon.m\")",
+                                        "SetCurrentDirectoryW(\"models/house/\")"}));
+    for (const char* file : {"poligon.m", "/poligon.m"}) {
+        SetUp();
+        fake::files = {"poligon.m", "/poligon.m"};
+        EXPECT_EQ(Run(file), 0);
+        EXPECT_EQ(fake::CallsNamed({"SetCurrentDirectoryW"}).back(),
+                  std::string("SetCurrentDirectoryW(\"") + (file[0] == '/' ? "/" : ".") + "\")");
+    }
+
+    SetUp();
+    fake::files = {"models/house/Wall.bmp"};
+    EXPECT_EQ(Run("models/house/Wall.bmp"), 2);
+    EXPECT_EQ(fake::CallsNamed({"SetCurrentDirectoryW"}).size(), 1u);
+    ASSERT_EQ(fake::boxes.size(), 1u);
+    EXPECT_EQ(fake::boxes[0].text,
+              "Cannot open \"models/house/Wall.bmp\": the viewer opens a folder, or the file poligon.m in it.");
+    EXPECT_EQ(fake::boxes[0].caption, "ERROR");
 }
 
 TEST_F(StartFolderTest, MoreThanOneArgumentIsRefused) {

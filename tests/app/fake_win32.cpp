@@ -21,6 +21,7 @@ const HCURSOR cursor = reinterpret_cast<HCURSOR>(uintptr_t(0x6000));
 std::vector<std::string> calls;
 std::string commandLine;
 std::set<std::string> failing;
+std::set<std::string> files;
 std::map<std::string, int> answers;
 std::vector<Box> boxes;
 WNDCLASSA registeredClass;
@@ -41,6 +42,7 @@ Step Idle(std::function<void()> action) {
 void Reset() {
     calls.clear();
     failing.clear();
+    files.clear();
     answers.clear();
     boxes.clear();
     memset(&registeredClass, 0, sizeof(registeredClass));
@@ -147,14 +149,29 @@ LPWSTR WINAPI GetCommandLineW() {
     return &line[0];
 }
 
+// The error of the last failed call: ERROR_PATH_NOT_FOUND (3), or
+// ERROR_DIRECTORY (267) for a file.
+static DWORD lastError = 0;
+
 BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path) {
     Log("SetCurrentDirectoryW(" + Quoted(path) + ")");
+    if (fake::files.count(NarrowUtf16(path))) {
+        lastError = 267;
+        return FALSE;
+    }
+    lastError = 3;
     return Fails("SetCurrentDirectoryW") ? FALSE : TRUE;
+}
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR path) {
+    Log("GetFileAttributesW(" + Quoted(path) + ")");
+    if (fake::files.count(NarrowUtf16(path))) return FILE_ATTRIBUTE_NORMAL;
+    return Fails("SetCurrentDirectoryW") ? INVALID_FILE_ATTRIBUTES : FILE_ATTRIBUTE_DIRECTORY;
 }
 
 DWORD WINAPI GetLastError() {
     Log("GetLastError()");
-    return Fails("SetCurrentDirectoryW") ? 3 : 0;
+    return lastError;
 }
 
 DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPWSTR buffer, DWORD size,

@@ -37,6 +37,11 @@ extern std::vector<std::string> calls;
 // ERROR_PATH_NOT_FOUND, 3) and "InitScene".
 extern std::set<std::string> failing;
 
+// Paths (in UTF-8) that are files: SetCurrentDirectoryW refuses them and
+// GetFileAttributesW finds them. Every other path is a folder, or missing
+// where "SetCurrentDirectoryW" fails.
+extern std::set<std::string> files;
+
 // The process's command line as GetCommandLineW gives it, in UTF-8: the
 // program's name, then the arguments.
 extern std::string commandLine;

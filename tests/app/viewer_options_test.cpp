@@ -10,7 +10,7 @@ namespace {
 
 ToolResult RunViewer(const std::string& arguments) { return RunProgram(POLYVIEW_VIEWER, arguments); }
 
-const char* const viewerUsage = "usage: polyview [DIR] | --help | --version\n";
+const char* const viewerUsage = "usage: polyview [DIR | DIR/poligon.m] | --help | --version\n";
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;

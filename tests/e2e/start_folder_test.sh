@@ -5,7 +5,8 @@
 # status 0. A folder that cannot be entered gets an ERROR box before anything
 # else, and exit status 1, whatever the length of its name. The folder's name
 # has a blank and quotes in it, so the start-up's quoting and the shell's
-# splitting are tried too.
+# splitting are tried too. `polyview DIR/poligon.m` shows the house from DIR
+# as polyview-tool snapshot draws it.
 set -euo pipefail
 . "$(dirname "$0")/e2e_common.sh"
 : "${X11_CLOSE:?}"
@@ -34,6 +35,21 @@ id=$(wait_window "$TITLE") || fail "no window after F1"
 wait_viewer 5
 [ "$VIEWER_STATUS" = 0 ] || fail "exit status after the close box is $VIEWER_STATUS"
 echo "PASS: polyview DIR, F1 reloads from DIR"
+
+house=$(make_folder 'a house')
+start_viewer_with "$house/poligon.m"
+answer_box "Start FullScreen?" Escape || fail "no start-up question for DIR/poligon.m"
+id=$(wait_window "$TITLE") || fail "no viewer window for DIR/poligon.m"
+wait_drawn || fail "no frame drawn from DIR/poligon.m"
+screenshot "$WORK/window.png"
+convert "$WORK/window.png" -crop 640x480+0+0 +repage "$WORK/client.png"
+"$POLYVIEW_TOOL" snapshot --dir "$house" --out "$WORK/snapshot.png" || fail "polyview-tool snapshot failed"
+differing=$(differing_pixels "$WORK/client.png" "$WORK/snapshot.png")
+[ "$differing" -le 3072 ] || fail "polyview DIR/poligon.m differs from the house's snapshot in $differing pixels"
+"$X11_CLOSE" "$id" || fail "could not send the close request"
+wait_viewer 5
+[ "$VIEWER_STATUS" = 0 ] || fail "exit status after the close box is $VIEWER_STATUS"
+echo "PASS: polyview DIR/poligon.m shows the house"
 
 # Names of 3,000 characters (no such folder) and 5,000 (longer than a path
 # may be): the box fits the screen, standard error has the whole name.

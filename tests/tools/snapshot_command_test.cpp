@@ -1,8 +1,11 @@
-// polyview-tool snapshot, run as the real program.
+// polyview-tool snapshot and thumbnail, run as the real program.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -104,4 +107,45 @@ TEST(SnapshotUsage, BadArgumentsExitTwo) {
     }
     ToolResult r = RunTool("snapshot --dir /nonexistent/folder --out /tmp/x.png");
     EXPECT_EQ(r.status, 1);
+}
+
+using ThumbnailCommand = ModelFileTest;
+
+// A model of any name, textured in mode 1 but without a picture beside it:
+// drawn untextured (white) at N x 3N/4, from the model given, not the
+// folder's poligon.m; a relative OUT is the only file written, in the
+// current directory.
+TEST_F(ThumbnailCommand, DrawsTheGivenModelUntexturedWithoutAPictureAndWritesOnlyItsOutput) {
+    Write("UcgenSayisi >> 1\nKaplamaKullanimi >> 1\n"
+          "Vertex -1 -1 0 >> TKoord 0 0\nVertex 1 -1 0 >> TKoord 1 0\nVertex 0 1 0 >> TKoord 0 1\n",
+          "house.m");
+    Write("UcgenSayisi >> 0\nKaplamaKullanimi >> 0\n");
+    ASSERT_EQ(mkdir((dir_ + "/here").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((dir_ + "/home").c_str(), 0700), 0);
+    ToolResult r = RunProgram("sh", "-c \"cd '" + dir_ + "/here' && exec env -u XDG_CACHE_HOME HOME='" + dir_ +
+                                        "/home' '" POLYVIEW_TOOL "' thumbnail --size 200 ../house.m t.png\"");
+    ASSERT_EQ(r.status, 0) << r.err;
+    int width = 0, height = 0;
+    Rgb centre = PngPixel(dir_ + "/here/t.png", 100, 75, &width, &height);
+    EXPECT_EQ(width, 200);
+    EXPECT_EQ(height, 150);
+    EXPECT_EQ(centre.r + centre.g + centre.b, 3 * 255);
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_))
+        files.push_back(entry.path().lexically_relative(dir_).generic_string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, std::vector<std::string>({"here", "here/t.png", "home", "house.m", "poligon.m"}));
+}
+
+// The time limit ends the tool, by its alarm, on a model whose holes take
+// long to read; no picture is left.
+TEST_F(ThumbnailCommand, TheTimeLimitEndsALongRead) {
+    std::string model = Write("UcgenSayisi >> 100\n", "holes.m");
+    ASSERT_EQ(truncate(model.c_str(), off_t(1) << 40), 0);  // 1 TiB of zeros: minutes to read
+    std::string out = dir_ + "/t.png";
+    int raw = std::system(("exec '" POLYVIEW_TOOL "' thumbnail --time-limit 1 '" + model + "' '" + out +
+                           "' 2>/dev/null")
+                              .c_str());
+    EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == SIGALRM) << raw;
+    EXPECT_FALSE(std::filesystem::exists(out));
 }

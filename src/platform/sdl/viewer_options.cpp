@@ -7,7 +7,7 @@
 
 namespace {
 
-const char* const usageLine = "usage: polyview [DIR] | --help | --version\n";
+const char* const usageLine = "usage: polyview [DIR | DIR/poligon.m] | --help | --version\n";
 
 // --help: the usage line and these two.
 const char* const helpText =
@@ -31,11 +31,11 @@ bool HandleViewerOptions(int argc, char** argv, int* exitStatus) {
             *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
             return true;
         }
-        // A folder; one whose name begins with '-' is given as ./-name.
+        // A folder or a file; one whose name begins with '-' is given as ./-name.
         if (first[0] != '-') return false;
         std::fprintf(stderr, "polyview: unknown option '%s'\n", first);
     } else {
-        std::fputs("polyview: at most one argument, the folder, may be given\n", stderr);
+        std::fputs("polyview: at most one argument, the folder or its poligon.m, may be given\n", stderr);
     }
     std::fputs(usageLine, stderr);
     *exitStatus = 2;
