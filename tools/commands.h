@@ -11,6 +11,7 @@ int RunTextureCommand(int argc, char** argv);
 int RunSnapshotCommand(int argc, char** argv);
 int RunCheckCommand(int argc, char** argv);
 int RunConvertCommand(int argc, char** argv);
+int RunExportCommand(int argc, char** argv);
 
 // Prints the whole usage text to `out`.
 void PrintUsage(FILE* out);

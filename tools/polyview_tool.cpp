@@ -18,6 +18,7 @@ const Command commands[] = {
     {"snapshot", RunSnapshotCommand},
     {"check", RunCheckCommand},
     {"convert", RunConvertCommand},
+    {"export", RunExportCommand},
 };
 
 }  // namespace
