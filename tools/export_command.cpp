@@ -5,7 +5,6 @@
 
 #include <assimp/Exporter.hpp>
 #include <assimp/GltfMaterial.h>
-#include <assimp/pbrmaterial.h>
 #include <assimp/IOStream.hpp>
 #include <assimp/IOSystem.hpp>
 #include <assimp/material.h>
@@ -16,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -178,17 +178,65 @@ bool MakeTexturePng(std::vector<uint8_t>* png, std::string* error) {
     return isMade;
 }
 
-// One mesh of the kept triangles, three vertices each in their order, under
-// the root node, with one material: white, unlit (the viewer draws without
-// lighting), opaque (the viewer neither blends nor tests alpha, so black
-// texels show black), and the picture at `picturePath` where one is given.
-std::unique_ptr<aiScene> BuildScene(const DrawnTriangles& drawn, bool withCoordinates,
-                                    const std::string& picturePath, const std::vector<uint8_t>& embedded) {
-    std::unique_ptr<aiScene> scene(new aiScene());
+// The glTF exporter always joins a mesh's vertices that it takes as the same:
+// positions less than about 3e-22 apart (so 0 and -0, or two tiny values),
+// texture coordinates less than 1e-5 apart. Where that would change a value,
+// the triangles are split into consecutive meshes: the first triangle of
+// each mesh after the first. A vertex's key is its position with every
+// component below 1e-14 in size made 0, so that positions the exporter may
+// join have the same key (distinct floats from 1e-14 on differ by more).
+struct PositionKey {
+    float p[3];
+    bool operator==(const PositionKey& other) const { return std::memcmp(p, other.p, sizeof p) == 0; }
+};
+struct PositionKeyHash {
+    size_t operator()(const PositionKey& key) const {
+        uint32_t bits[3];
+        std::memcpy(bits, key.p, sizeof bits);
+        return (size_t(bits[0]) * 0x9E3779B1u) ^ (size_t(bits[1]) * 0x85EBCA77u) ^ bits[2];
+    }
+};
+
+PositionKey KeyOf(const ModelVertex& v) {
+    PositionKey key = {{v.x, v.y, v.z}};
+    for (float& c : key.p)
+        if (std::fabs(c) < 1e-14f) c = 0.0f;
+    return key;
+}
+
+// True when the exporter would join `a` and `b` into one vertex of other
+// values (with some margin on its texture coordinate test).
+bool JoinChangesValues(const ModelVertex& a, const ModelVertex& b, bool withCoordinates) {
+    const float du = a.u - b.u, dv = a.v - b.v;
+    if (withCoordinates && du * du + dv * dv > 2e-10f) return false;
+    const size_t fields = (withCoordinates ? 5 : 3) * sizeof(float);
+    return std::memcmp(&a, &b, fields) != 0;
+}
+
+std::vector<size_t> JoinSafeMeshStarts(const DrawnTriangles& drawn, bool withCoordinates) {
+    std::vector<size_t> starts = {0};
+    std::unordered_multimap<PositionKey, const ModelVertex*, PositionKeyHash> seen;
+    for (size_t t = 0; t < drawn.kept.size(); ++t) {
+        bool isSafe = true;
+        for (const ModelVertex& v : drawn.kept[t]->vertices) {
+            auto range = seen.equal_range(KeyOf(v));
+            for (auto it = range.first; it != range.second && isSafe; ++it)
+                isSafe = !JoinChangesValues(v, *it->second, withCoordinates);
+        }
+        if (!isSafe) {
+            starts.push_back(t);
+            seen.clear();
+        }
+        for (const ModelVertex& v : drawn.kept[t]->vertices) seen.emplace(KeyOf(v), &v);
+    }
+    return starts;
+}
+
+// The kept triangles from `first` to `end`, three vertices each in their
+// order.
+aiMesh* BuildMesh(const DrawnTriangles& drawn, size_t first, size_t end, bool withCoordinates) {
     aiMesh* mesh = new aiMesh();
-    scene->mMeshes = new aiMesh*[1]{mesh};
-    scene->mNumMeshes = 1;
-    const unsigned vertexCount = unsigned(drawn.kept.size() * 3);
+    const unsigned vertexCount = unsigned((end - first) * 3);
     mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
     mesh->mNumVertices = vertexCount;
     mesh->mVertices = new aiVector3D[vertexCount];
@@ -196,11 +244,11 @@ std::unique_ptr<aiScene> BuildScene(const DrawnTriangles& drawn, bool withCoordi
         mesh->mTextureCoords[0] = new aiVector3D[vertexCount];
         mesh->mNumUVComponents[0] = 2;
     }
-    mesh->mNumFaces = unsigned(drawn.kept.size());
+    mesh->mNumFaces = unsigned(end - first);
     mesh->mFaces = new aiFace[mesh->mNumFaces];
     unsigned index = 0;
-    for (size_t t = 0; t < drawn.kept.size(); ++t) {
-        aiFace& face = mesh->mFaces[t];
+    for (size_t t = first; t < end; ++t) {
+        aiFace& face = mesh->mFaces[t - first];
         face.mNumIndices = 3;
         face.mIndices = new unsigned[3];
         for (const ModelVertex& v : drawn.kept[t]->vertices) {
@@ -209,6 +257,27 @@ std::unique_ptr<aiScene> BuildScene(const DrawnTriangles& drawn, bool withCoordi
             if (withCoordinates) mesh->mTextureCoords[0][index] = aiVector3D(v.u, v.v, 0.0f);
             ++index;
         }
+    }
+    return mesh;
+}
+
+// The kept triangles as meshes that begin at `meshStarts`, in order under
+// the root node, with one material: white, opaque (the viewer neither
+// blends nor tests alpha, so black texels show black), and the picture at
+// `picturePath` where one is given.
+std::unique_ptr<aiScene> BuildScene(const DrawnTriangles& drawn, const std::vector<size_t>& meshStarts,
+                                    bool withCoordinates, const std::string& picturePath,
+                                    const std::vector<uint8_t>& embedded) {
+    std::unique_ptr<aiScene> scene(new aiScene());
+    scene->mNumMeshes = unsigned(meshStarts.size());
+    scene->mMeshes = new aiMesh*[scene->mNumMeshes];
+    scene->mRootNode = new aiNode("polyview");
+    scene->mRootNode->mNumMeshes = scene->mNumMeshes;
+    scene->mRootNode->mMeshes = new unsigned[scene->mNumMeshes];
+    for (size_t m = 0; m < meshStarts.size(); ++m) {
+        const size_t end = m + 1 < meshStarts.size() ? meshStarts[m + 1] : drawn.kept.size();
+        scene->mMeshes[m] = BuildMesh(drawn, meshStarts[m], end, withCoordinates);
+        scene->mRootNode->mMeshes[m] = unsigned(m);
     }
 
     aiMaterial* material = new aiMaterial();
@@ -220,14 +289,16 @@ std::unique_ptr<aiScene> BuildScene(const DrawnTriangles& drawn, bool withCoordi
     const float metallic = 0.0f, roughness = 1.0f;
     material->AddProperty(&metallic, 1, AI_MATKEY_METALLIC_FACTOR);
     material->AddProperty(&roughness, 1, AI_MATKEY_ROUGHNESS_FACTOR);
-    const int unlit = 1;
-    material->AddProperty(&unlit, 1, AI_MATKEY_GLTF_UNLIT);
     aiString opaque("OPAQUE");
     material->AddProperty(&opaque, AI_MATKEY_GLTF_ALPHAMODE);
     if (!picturePath.empty()) {
         aiString path(picturePath);
-        material->AddProperty(&path, AI_MATKEY_TEXTURE_DIFFUSE(0));
-        material->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_BASE_COLOR, 0));
+        const int linear = 9729;  // GL_LINEAR both ways, no mipmaps, as the viewer's texture
+        for (aiTextureType type : {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}) {
+            material->AddProperty(&path, AI_MATKEY_TEXTURE(type, 0));
+            material->AddProperty(&linear, 1, AI_MATKEY_GLTF_MAPPINGFILTER_MAG(type, 0));
+            material->AddProperty(&linear, 1, AI_MATKEY_GLTF_MAPPINGFILTER_MIN(type, 0));
+        }
     }
     scene->mMaterials = new aiMaterial*[1]{material};
     scene->mNumMaterials = 1;
@@ -243,9 +314,6 @@ std::unique_ptr<aiScene> BuildScene(const DrawnTriangles& drawn, bool withCoordi
         scene->mNumTextures = 1;
     }
 
-    scene->mRootNode = new aiNode("polyview");
-    scene->mRootNode->mMeshes = new unsigned[1]{0};
-    scene->mRootNode->mNumMeshes = 1;
     return scene;
 }
 
@@ -319,6 +387,11 @@ int RunExportCommand(int argc, char** argv) {
         std::fprintf(stderr, "polyview-tool export: %s: a vertex that is not finite (%s): %lld triangle%s left out\n",
                      modelPath.c_str(), drawn.firstLeftOut.c_str(), (long long)drawn.leftOut,
                      drawn.leftOut == 1 ? "" : "s");
+    if (drawn.kept.size() > UINT32_MAX / 3) {
+        std::fprintf(stderr, "polyview-tool export: '%s' has more triangles than the exporter takes (%lu)\n",
+                     modelPath.c_str(), (unsigned long)(UINT32_MAX / 3));
+        return 1;
+    }
     if (drawn.kept.empty()) {
         std::fprintf(stderr, "polyview-tool export: no triangle of '%s' is left to write\n", modelPath.c_str());
         return 1;
@@ -343,7 +416,10 @@ int RunExportCommand(int argc, char** argv) {
     const std::string picturePath = WithoutExtension(out) + ".png";
     std::string pictureReference;
     if (!png.empty()) pictureReference = *format->sidePicture ? BaseName(picturePath) : "*0";
-    std::unique_ptr<aiScene> scene = BuildScene(drawn, withCoordinates, pictureReference,
+    const bool isGltf = format->exporter[0] == 'g';
+    const std::vector<size_t> meshStarts =
+        isGltf ? JoinSafeMeshStarts(drawn, withCoordinates) : std::vector<size_t>{0};
+    std::unique_ptr<aiScene> scene = BuildScene(drawn, meshStarts, withCoordinates, pictureReference,
                                                 *format->sidePicture ? std::vector<uint8_t>() : png);
 
     Assimp::Exporter exporter;
