@@ -455,7 +455,8 @@ int RunExportCommand(int argc, char** argv) {
     }
 
     std::string kept = withCoordinates ? "positions and texture coordinates" : "positions";
-    if (withCoordinates && pictureReference.empty()) kept += ", no picture";
+    if (withCoordinates && pictureReference.empty())
+        kept += isFolder ? ", no picture" : ", no picture (a folder gives its Wall.bmp)";
     if (!pictureReference.empty())
         kept += std::string(", the texture as a PNG ") + (*format->sidePicture ? format->sidePicture : "inside");
     std::string dropped;
