@@ -413,7 +413,26 @@ int RunExportCommand(int argc, char** argv) {
         }
     }
 
-    const std::string picturePath = WithoutExtension(out) + ".png";
+    // OUT is opened first, so that where it is refused nothing is written
+    // beside it, and written last, so that it never names a missing file.
+    // The files beside it go beside the file it names (links followed),
+    // under that file's name, where the file that names them finds them.
+    OutputFile main;
+    std::string error;
+    if (!OpenOutputFile(out, &main, &error)) {
+        std::fprintf(stderr, "polyview-tool export: cannot write '%s': %s\n", outPath, error.c_str());
+        return 1;
+    }
+    if (*format->sidePicture && main.temporary.empty()) {
+        std::fprintf(stderr,
+                     "polyview-tool export: %s writes files beside '%s', which must then be a regular file "
+                     "or a new name\n",
+                     format->name, outPath);
+        CloseOutputFile(&main, false, &error);
+        return 1;
+    }
+    const std::string target = main.target;
+    const std::string picturePath = WithoutExtension(target) + ".png";
     std::string pictureReference;
     if (!png.empty()) pictureReference = *format->sidePicture ? BaseName(picturePath) : "*0";
     const bool isGltf = format->exporter[0] == 'g';
@@ -425,8 +444,9 @@ int RunExportCommand(int argc, char** argv) {
     Assimp::Exporter exporter;
     MemoryFiles* files = new MemoryFiles();  // the exporter owns it
     exporter.SetIOHandler(files);
-    if (exporter.Export(scene.get(), format->exporter, out) != aiReturn_SUCCESS) {
+    if (exporter.Export(scene.get(), format->exporter, target) != aiReturn_SUCCESS) {
         std::fprintf(stderr, "polyview-tool export: the exporter failed: %s\n", exporter.GetErrorString());
+        CloseOutputFile(&main, false, &error);
         return 1;
     }
     if (!png.empty() && *format->sidePicture)
@@ -437,21 +457,31 @@ int RunExportCommand(int argc, char** argv) {
             if (files->files[i].first == files->files[j].first) {
                 std::fprintf(stderr, "polyview-tool export: '%s' would be written twice: choose another OUT\n",
                              files->files[i].first.c_str());
+                CloseOutputFile(&main, false, &error);
                 return ExitUsage;
             }
-    // The files beside OUT first, so that OUT never names one that is missing.
     std::string written;
-    for (size_t n = 1; n <= files->files.size(); ++n) {
-        const size_t i = n % files->files.size();
-        const std::string& path = files->files[i].first;
-        const std::vector<uint8_t>& bytes = *files->files[i].second;
-        std::string error;
-        const std::string shown = i == 0 ? std::string(outPath) : BaseName(path);
-        if (!WriteOutputBytes(path, bytes.data(), bytes.size(), &error)) {
-            std::fprintf(stderr, "polyview-tool export: cannot write '%s': %s\n", shown.c_str(), error.c_str());
+    const std::vector<uint8_t>* mainBytes = nullptr;
+    for (const auto& file : files->files) {
+        if (file.first == target) {
+            mainBytes = file.second.get();
+        } else if (!WriteOutputBytes(file.first, file.second->data(), file.second->size(), &error)) {
+            std::fprintf(stderr, "polyview-tool export: cannot write '%s': %s\n", file.first.c_str(),
+                         error.c_str());
+            CloseOutputFile(&main, false, &error);
             return 1;
+        } else {
+            written += (written.empty() ? "; with " : ", ") + BaseName(file.first);
         }
-        if (i != 0) written += (written.empty() ? "; with " : ", ") + shown;
+    }
+    if (!mainBytes) {
+        std::fprintf(stderr, "polyview-tool export: the exporter wrote no '%s'\n", outPath);
+        CloseOutputFile(&main, false, &error);
+        return 1;
+    }
+    if (!FinishOutputFile(&main, mainBytes->data(), mainBytes->size(), &error)) {
+        std::fprintf(stderr, "polyview-tool export: cannot write '%s': %s\n", outPath, error.c_str());
+        return 1;
     }
 
     std::string kept = withCoordinates ? "positions and texture coordinates" : "positions";

@@ -1,6 +1,8 @@
 // polyview-tool export, run as the real program: what it writes, read back
 // by convert and by the importer itself.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
@@ -162,6 +164,25 @@ TEST(ExportCommand, WritesTheModelWithoutTextureWhenThePictureIsMissing) {
     ASSERT_NE(scene, nullptr);
     EXPECT_EQ(scene->mNumTextures, 0u);
     EXPECT_EQ(scene->mMeshes[0]->mNumFaces, 5u);
+}
+
+// The files beside OUT follow OUT's link, and a refused OUT leaves none.
+TEST(ExportCommand, WritesTheFilesBesideWhatOutNames) {
+    const std::string scratch = MakeScratch();
+    ASSERT_EQ(mkdir((scratch + "/sub").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("sub/model.obj", (scratch + "/link.obj").c_str()), 0);
+    ToolResult r = RunTool("export " POLYVIEW_EXAMPLES " '" + scratch + "/link.obj'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(ReadWhole(scratch + "/sub/model.obj").find("mtllib model.mtl\n"), std::string::npos);
+    EXPECT_NE(ReadWhole(scratch + "/sub/model.mtl").find("map_Kd model.png\n"), std::string::npos);
+    EXPECT_FALSE(ReadWhole(scratch + "/sub/model.png").empty());
+
+    ASSERT_EQ(mkdir((scratch + "/folder.gltf").c_str(), 0755), 0);
+    r = RunTool("export " POLYVIEW_EXAMPLES " '" + scratch + "/folder.gltf'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is a folder"), std::string::npos) << r.err;
+    EXPECT_NE(access((scratch + "/folder.bin").c_str(), F_OK), 0);
+    EXPECT_NE(access((scratch + "/folder.png").c_str(), F_OK), 0);
 }
 
 }  // namespace
