@@ -23,3 +23,10 @@ void PrintUsage(FILE* out);
 // ExitUsage.
 bool TakeOperand(const char* command, const char* what, const char* argument, bool isOption,
                  const char** operand);
+
+// Takes `argument` as the first, else the second of a command's two
+// operands (IN OUT, ...). An argument that begins with "-" (an option the
+// command does not know) or a third operand is refused with a line and
+// `usage` on standard error: false, and the command ends with ExitUsage.
+bool TakeTwoOperands(const char* command, const char* argument, const char* usage, const char** first,
+                     const char** second);

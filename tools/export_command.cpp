@@ -334,17 +334,7 @@ int RunExportCommand(int argc, char** argv) {
                 std::fputs("polyview-tool export: --format takes glb, gltf, obj, stl or ply\n", stderr);
                 return ExitUsage;
             }
-        } else if (option[0] == '-' && option[1] != '\0') {
-            std::fprintf(stderr, "polyview-tool export: unknown option '%s'\n", option);
-            std::fputs(UsageText, stderr);
-            return ExitUsage;
-        } else if (!given) {
-            given = option;
-        } else if (!outPath) {
-            outPath = option;
-        } else {
-            std::fprintf(stderr, "polyview-tool export: unexpected argument '%s'\n", option);
-            std::fputs(UsageText, stderr);
+        } else if (!TakeTwoOperands("export", option, UsageText, &given, &outPath)) {
             return ExitUsage;
         }
     }

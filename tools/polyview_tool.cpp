@@ -109,6 +109,20 @@ bool TakeOperand(const char* command, const char* what, const char* argument, bo
     return true;
 }
 
+bool TakeTwoOperands(const char* command, const char* argument, const char* usage, const char** first,
+                     const char** second) {
+    if (argument[0] == '-' && argument[1] != '\0') {
+        std::fprintf(stderr, "polyview-tool %s: unknown option '%s'\n", command, argument);
+    } else if (!*first || !*second) {
+        *(*first ? second : first) = argument;
+        return true;
+    } else {
+        std::fprintf(stderr, "polyview-tool %s: unexpected argument '%s'\n", command, argument);
+    }
+    std::fputs(usage, stderr);
+    return false;
+}
+
 int main(int argc, char** argv) {
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         PrintUsage(stdout);
