@@ -1,14 +1,14 @@
 // polyview-tool export: what the viewer draws, written as glTF 2.0, OBJ, STL
 // or PLY by the Open Asset Import Library's exporter.
+#include <assimp/GltfMaterial.h>
+#include <assimp/material.h>
+#include <assimp/scene.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <assimp/Exporter.hpp>
-#include <assimp/GltfMaterial.h>
 #include <assimp/IOStream.hpp>
 #include <assimp/IOSystem.hpp>
-#include <assimp/material.h>
-#include <assimp/scene.h>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -34,9 +34,9 @@ namespace {
 const char* const UsageText = "usage: polyview-tool export DIR|MODEL OUT [--format glb|gltf|obj|stl|ply]\n";
 
 struct Format {
-    const char* name;       // --format's word and OUT's extension
-    const char* exporter;   // the exporter's format id
-    bool hasTexture;        // texture coordinates and a picture
+    const char* name;         // --format's word and OUT's extension
+    const char* exporter;     // the exporter's format id
+    bool hasTexture;          // texture coordinates and a picture
     const char* sidePicture;  // where the picture goes: "" inside the file
 };
 
@@ -91,7 +91,8 @@ public:
     aiReturn Seek(size_t offset, aiOrigin origin) override {
         // Past the end is allowed (the GLB writer skips its header first);
         // a later write fills the gap with zeros.
-        position_ = (origin == aiOrigin_SET ? 0 : origin == aiOrigin_CUR ? position_ : bytes_->size()) + offset;
+        const size_t base = origin == aiOrigin_SET ? 0 : origin == aiOrigin_CUR ? position_ : bytes_->size();
+        position_ = base + offset;
         return aiReturn_SUCCESS;
     }
     size_t Tell() const override { return position_; }
@@ -300,7 +301,8 @@ std::unique_ptr<aiScene> BuildScene(const DrawnTriangles& drawn, const std::vect
             material->AddProperty(&linear, 1, AI_MATKEY_GLTF_MAPPINGFILTER_MIN(type, 0));
         }
     }
-    scene->mMaterials = new aiMaterial*[1]{material};
+    scene->mMaterials = new aiMaterial*[1];
+    scene->mMaterials[0] = material;
     scene->mNumMaterials = 1;
 
     if (!embedded.empty()) {
@@ -310,7 +312,8 @@ std::unique_ptr<aiScene> BuildScene(const DrawnTriangles& drawn, const std::vect
         std::strcpy(texture->achFormatHint, "png");
         texture->pcData = new aiTexel[(embedded.size() + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
         std::memcpy(texture->pcData, embedded.data(), embedded.size());
-        scene->mTextures = new aiTexture*[1]{texture};
+        scene->mTextures = new aiTexture*[1];
+        scene->mTextures[0] = texture;
         scene->mNumTextures = 1;
     }
 
@@ -344,9 +347,10 @@ int RunExportCommand(int argc, char** argv) {
     }
     if (!format) format = FindFormat(Extension(outPath));
     if (!format) {
-        std::fprintf(stderr,
-                     "polyview-tool export: '%s' does not end in .glb, .gltf, .obj, .stl or .ply (see --format)\n",
-                     outPath);
+        std::fprintf(
+            stderr,
+            "polyview-tool export: '%s' does not end in .glb, .gltf, .obj, .stl or .ply (see --format)\n",
+            outPath);
         return ExitUsage;
     }
 
@@ -367,14 +371,16 @@ int RunExportCommand(int argc, char** argv) {
     }
     const int32_t mode = ModelStore.TextureMode;
     if ((mode != 0 && mode != 1) || ModelStore.triangleCount <= 0) {
-        std::fprintf(stderr, "polyview-tool export: the viewer draws nothing of '%s' (%d triangles, mode %d)\n",
+        std::fprintf(stderr,
+                     "polyview-tool export: the viewer draws nothing of '%s' (%d triangles, mode %d)\n",
                      modelPath.c_str(), int(ModelStore.triangleCount), int(mode));
         return 1;
     }
     const bool withCoordinates = mode == 1 && format->hasTexture;
-    DrawnTriangles drawn = FiniteTriangles(mode == 1);
+    DrawnTriangles drawn = FiniteTriangles(withCoordinates);
     if (drawn.leftOut)
-        std::fprintf(stderr, "polyview-tool export: %s: a vertex that is not finite (%s): %lld triangle%s left out\n",
+        std::fprintf(stderr,
+                     "polyview-tool export: %s: a vertex that is not finite (%s): %lld triangle%s left out\n",
                      modelPath.c_str(), drawn.firstLeftOut.c_str(), (long long)drawn.leftOut,
                      drawn.leftOut == 1 ? "" : "s");
     if (drawn.kept.size() > UINT32_MAX / 3) {
@@ -383,20 +389,23 @@ int RunExportCommand(int argc, char** argv) {
         return 1;
     }
     if (drawn.kept.empty()) {
-        std::fprintf(stderr, "polyview-tool export: no triangle of '%s' is left to write\n", modelPath.c_str());
+        std::fprintf(stderr, "polyview-tool export: no triangle of '%s' is left to write\n",
+                     modelPath.c_str());
         return 1;
     }
 
     int status = 0;
     std::vector<uint8_t> png;
     if (withCoordinates && isFolder) {
-        const std::string picturePath = modelPath.substr(0, modelPath.size() - std::strlen(SceneModelName)) +
-                                        ScenePictureName;
+        const std::string picturePath =
+            modelPath.substr(0, modelPath.size() - std::strlen(SceneModelName)) + ScenePictureName;
         std::string error;
-        if (chdir(folder.c_str()) != 0) error = std::string("cannot enter its folder: ") + std::strerror(errno);
+        if (chdir(folder.c_str()) != 0)
+            error = std::string("cannot enter its folder: ") + std::strerror(errno);
         if (error.empty()) MakeTexturePng(&png, &error);
         if (!error.empty()) {
-            std::fprintf(stderr, "polyview-tool export: cannot read %s: %s; the model is written without texture\n",
+            std::fprintf(stderr,
+                         "polyview-tool export: cannot read %s: %s; the model is written without texture\n",
                          picturePath.c_str(), error.c_str());
             png.clear();
             status = 1;
@@ -445,7 +454,8 @@ int RunExportCommand(int argc, char** argv) {
     for (size_t i = 0; i < files->files.size(); ++i)
         for (size_t j = 0; j < i; ++j)
             if (files->files[i].first == files->files[j].first) {
-                std::fprintf(stderr, "polyview-tool export: '%s' would be written twice: choose another OUT\n",
+                std::fprintf(stderr,
+                             "polyview-tool export: '%s' would be written twice: choose another OUT\n",
                              files->files[i].first.c_str());
                 CloseOutputFile(&main, false, &error);
                 return ExitUsage;
@@ -478,7 +488,8 @@ int RunExportCommand(int argc, char** argv) {
     if (withCoordinates && pictureReference.empty())
         kept += isFolder ? ", no picture" : ", no picture (a folder gives its Wall.bmp)";
     if (!pictureReference.empty())
-        kept += std::string(", the texture as a PNG ") + (*format->sidePicture ? format->sidePicture : "inside");
+        kept +=
+            std::string(", the texture as a PNG ") + (*format->sidePicture ? format->sidePicture : "inside");
     std::string dropped;
     if (mode == 1 && !format->hasTexture)
         dropped = std::string("; dropped: the texture coordinates and the texture (") + format->name +

@@ -1,12 +1,12 @@
 // polyview-tool export, run as the real program: what it writes, read back
 // by convert and by the importer itself.
+#include <assimp/material.h>
+#include <assimp/scene.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <assimp/Importer.hpp>
-#include <assimp/material.h>
-#include <assimp/scene.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -60,7 +60,8 @@ void ExpectRoundTrip(const std::string& model, const std::string& format, int le
     ASSERT_EQ(exported.status, 0) << exported.err;
     ASSERT_EQ(RunTool("convert '" + out + "' '" + back + "'").status, 0);
     int mode = 0, backMode = 0;
-    std::vector<std::vector<std::string>> want = DumpVertices(model, &mode), got = DumpVertices(back, &backMode);
+    std::vector<std::vector<std::string>> want = DumpVertices(model, &mode),
+                                          got = DumpVertices(back, &backMode);
     if (leftOut >= 0) want.erase(want.begin() + 3 * leftOut, want.begin() + 3 * leftOut + 3);
     const bool keepsCoordinates = format != "stl" && format != "ply";
     EXPECT_EQ(backMode, keepsCoordinates ? mode : 0);
@@ -87,19 +88,21 @@ TEST(ExportCommand, RoundTripsTheExampleAndTheCorpusModels) {
 // is held to the example and the corpus.
 TEST(ExportCommand, RoundTripsEveryFloatExactlyAndLeavesOutWhatIsNotFinite) {
     const std::string scratch = MakeScratch(), model = scratch + "/numbers.m";
-    WriteText(model,
-              "UcgenSayisi >> 5\nKaplamaKullanimi >> 1\n"
-              "Vertex 3.40282347e+38 -1.17549435e-38 1.40129846e-45 >> TKoord 0.1 0.3\n"
-              "Vertex -0 123456.789 -9.87654321e-12 >> TKoord 1e-30 0.700000048\n"
-              "Vertex 0.333333343 -2.5e+20 7 >> TKoord -3.5 12.25\n"
-              "Vertex 1 inf 0 >> TKoord 0 0\nVertex 0 1 0 >> TKoord 0 0\nVertex 0 0 1 >> TKoord 0 0\n"
-              "Vertex 1 2 3 >> TKoord 0.2 0.9\nVertex 4 5 6 >> TKoord 0.4 0.6\nVertex 7 8 9.5 >> TKoord 0.8 0.1\n"
-              // Values that the glTF exporter's joining of vertices would change.
-              "Vertex 1 2 3 >> TKoord 0.2000001 0.9\nVertex 0 1 0 >> TKoord 0 0\nVertex 5 5 5 >> TKoord 1 1\n"
-              "Vertex -0 1 0 >> TKoord 0 0\nVertex 6 5 5 >> TKoord 1 1\nVertex 5 6 5 >> TKoord 1 1\n");
+    WriteText(
+        model,
+        "UcgenSayisi >> 5\nKaplamaKullanimi >> 1\n"
+        "Vertex 3.40282347e+38 -1.17549435e-38 1.40129846e-45 >> TKoord 0.1 0.3\n"
+        "Vertex -0 123456.789 -9.87654321e-12 >> TKoord 1e-30 0.700000048\n"
+        "Vertex 0.333333343 -2.5e+20 7 >> TKoord -3.5 12.25\n"
+        "Vertex 1 inf 0 >> TKoord 0 0\nVertex 0 1 0 >> TKoord 0 0\nVertex 0 0 1 >> TKoord 0 0\n"
+        "Vertex 1 2 3 >> TKoord 0.2 0.9\nVertex 4 5 6 >> TKoord 0.4 0.6\nVertex 7 8 9.5 >> TKoord 0.8 0.1\n"
+        // Values that the glTF exporter's joining of vertices would change.
+        "Vertex 1 2 3 >> TKoord 0.2000001 0.9\nVertex 0 1 0 >> TKoord 0 0\nVertex 5 5 5 >> TKoord 1 1\n"
+        "Vertex -0 1 0 >> TKoord 0 0\nVertex 6 5 5 >> TKoord 1 1\nVertex 5 6 5 >> TKoord 1 1\n");
     ToolResult r = RunTool("export '" + model + "' '" + scratch + "/out.stl'");
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("not finite (triangle 2, vertex 1: 1 inf 0 0 0): 1 triangle left out"), std::string::npos)
+    EXPECT_NE(r.err.find("not finite (triangle 2, vertex 1: 1 inf 0): 1 triangle left out"),
+              std::string::npos)
         << r.err;
     EXPECT_NE(r.out.find("4 triangles, mode 1"), std::string::npos) << r.out;
     for (const char* format : {"glb", "gltf", "stl", "ply"}) ExpectRoundTrip(model, format, 1);
@@ -108,7 +111,8 @@ TEST(ExportCommand, RoundTripsEveryFloatExactlyAndLeavesOutWhatIsNotFinite) {
 // The texture's pixels as `polyview-tool texture` makes them.
 std::vector<uint8_t> ToolTexture(const std::string& scratch, int32_t* width, int32_t* height) {
     std::vector<uint8_t> rgba;
-    EXPECT_EQ(RunTool("texture " POLYVIEW_EXAMPLES "/Wall.bmp --out '" + scratch + "/texture.png'").status, 0);
+    EXPECT_EQ(RunTool("texture " POLYVIEW_EXAMPLES "/Wall.bmp --out '" + scratch + "/texture.png'").status,
+              0);
     EXPECT_TRUE(ReadPng(scratch + "/texture.png", width, height, &rgba));
     return rgba;
 }
@@ -138,8 +142,9 @@ TEST(ExportCommand, EmbedsTheViewersTextureInGlbAndPutsItBesideGltfAndObj) {
     EXPECT_EQ(h, height);
     EXPECT_TRUE(pixels == texture);
     aiString path;
-    ASSERT_EQ(scene->mMaterials[scene->mMeshes[0]->mMaterialIndex]->GetTexture(aiTextureType_DIFFUSE, 0, &path),
-              aiReturn_SUCCESS);
+    ASSERT_EQ(
+        scene->mMaterials[scene->mMeshes[0]->mMaterialIndex]->GetTexture(aiTextureType_DIFFUSE, 0, &path),
+        aiReturn_SUCCESS);
     EXPECT_STREQ(path.C_Str(), "*0");
 
     for (const char* format : {"gltf", "obj"}) {
