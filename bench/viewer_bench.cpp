@@ -21,7 +21,7 @@
 
 #include "app/window_state.h"
 #include "model/model_format.h"
-#include "platform/sdl_platform.h"
+#include "platform/sdl/sdl_platform.h"
 #include "render/render.h"
 #include "render/view.h"
 
@@ -66,10 +66,11 @@ std::string MakeBigFolder(int count) {
     char pattern[] = "/tmp/polyview-viewer-bench-XXXXXX";
     if (!mkdtemp(pattern)) return "";
     std::string dir = pattern;
-    std::string wall = std::string(POLYVIEW_EXAMPLES) + "/Wall.bmp";
-    FILE* in = fopen(wall.c_str(), "rb");
-    FILE* out = fopen((dir + "/Wall.bmp").c_str(), "wb");
-    FILE* model = fopen((dir + "/poligon.m").c_str(), "w");
+    const std::string picture = std::string("/") + ScenePictureName;
+    const std::string modelName = std::string("/") + SceneModelName;
+    FILE* in = fopen((POLYVIEW_EXAMPLES + picture).c_str(), "rb");
+    FILE* out = fopen((dir + picture).c_str(), "wb");
+    FILE* model = fopen((dir + modelName).c_str(), "w");
     bool ok = in && out && model;
     if (ok) {
         char block[65536];
@@ -96,8 +97,8 @@ std::string MakeBigFolder(int count) {
 }
 
 void RemoveBigFolder(const std::string& dir) {
-    unlink((dir + "/Wall.bmp").c_str());
-    unlink((dir + "/poligon.m").c_str());
+    unlink((dir + "/" + ScenePictureName).c_str());
+    unlink((dir + "/" + SceneModelName).c_str());
     rmdir(dir.c_str());
 }
 

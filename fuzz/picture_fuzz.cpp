@@ -32,6 +32,7 @@
 #include "gl_read_back.h"
 #include "headless_gl.h"
 #include "texture/picture_decode.h"
+#include "render/view.h"
 #include "texture/picture_scale.h"
 #include "texture/texture.h"
 
@@ -277,7 +278,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     inputData = data;
     inputSize = size;
-    FILE* file = std::fopen("Wall.bmp", "wb");
+    FILE* file = std::fopen(ScenePictureName, "wb");
     if (!file) Fail("cannot write the picture file");
     std::fwrite(data, 1, size, file);
     std::fclose(file);
@@ -286,7 +287,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     liveBytes = 0;
     peakBytes = 0;
     isCounting = true;
-    bool loaded = LoadPictureTexture("Wall.bmp", &texture);
+    bool loaded = LoadPictureTexture(ScenePictureName, &texture);
     isCounting = false;
 
     GlImage image;  // row 0 at the picture's bottom

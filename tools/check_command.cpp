@@ -24,10 +24,9 @@ std::string JoinPath(const std::string& folder, const char* name) {
 
 // The error for a picture the viewer cannot make its texture of.
 void ReportPictureFailure(const TextureLoadReport& load, const std::string& shownName, CheckReport* report) {
-    const std::string stops = "the viewer stops at start (\"Initialization Failed.\")";
+    const std::string stops = std::string("the viewer stops at start (\"") + SceneFailedText + "\")";
     if (load.failure == PictureFailureMissing)
-        report->Error(shownName, 0, "missing: the viewer cannot make its texture and stops at start "
-                                    "(\"Initialization Failed.\")");
+        report->Error(shownName, 0, "missing: the viewer cannot make its texture and " + stops.substr(11));
     else if (load.failure == PictureFailureNoTexture)
         report->Error(shownName, 0, "the picture cannot be made into a texture (too large?): " + stops);
     else

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "file/regular_file.h"
 #include "line_intent.h"
 #include "model/model.h"
 #include "model/model_format.h"
-#include "model/scan_fast.h"
+#include "model/scan.h"
+#include "model/scan_vertex.h"
 #include "view_coverage.h"
 
 void CheckReport::Print(const char* kind, const std::string& file, int64_t line, const std::string& text) {
@@ -51,6 +53,7 @@ public:
     ModelCheckResult Run(const char* path);
 
 private:
+    bool CheckEncoding(const char* path);
     static void Observe(const ModelLineReport& report, void* checker);
     void TakeHeader(const ModelLineReport& report);
     void TakeVertex(const ModelLineReport& report);
@@ -507,11 +510,34 @@ void ModelChecker::ReportUnreadLines() {
                          (unread_ == 1 ? "is" : "are") + " ignored (" + why + ")");
 }
 
+// Notes the byte-order mark that the load skips; a UTF-16 file gets one
+// error, and its lines, which the load reads as bytes, no findings of their
+// own. True for UTF-16.
+bool ModelChecker::CheckEncoding(const char* path) {
+    RegularFile opened = OpenRegularFile(path);
+    if (!opened.file) return false;  // the load says why
+    char start[4096];
+    size_t size = std::fread(start, 1, sizeof start, opened.file);
+    std::fclose(opened.file);
+    switch (ClassifyTextStart(start, size)) {
+        case TextStart::Plain: return false;
+        case TextStart::Utf8Mark:
+            report_->Note(name_, 1, "the file begins with a UTF-8 byte-order mark; it is skipped");
+            return false;
+        case TextStart::Utf16:
+            report_->Error(name_, 1,
+                           "the file is UTF-16 text, which the viewer does not read: save it as UTF-8 or ANSI");
+            return true;
+    }
+    return false;
+}
+
 ModelCheckResult ModelChecker::Run(const char* path) {
     ModelCheckResult result;
     ModelStore.TextureMode = 0;  // as on the viewer's first load
+    const bool isUtf16 = CheckEncoding(path);
     RegularFile opened = {};
-    if (!LoadModelFileObserved(path, Observe, this, &opened)) {
+    if (!(isUtf16 ? LoadModelFileReported(path, &opened) : LoadModelFileObserved(path, Observe, this, &opened))) {
         result.readError = DescribeFileOpenFailure(opened);
         return result;
     }

@@ -2,10 +2,13 @@
 // whatever the scanner makes of it, for explaining where the two differ.
 #include "line_intent.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
-#include "model/model_format.h"
+#include "model/model_keywords.h"
 #include "model/scan.h"
+#include "platform/utf.h"
 
 namespace {
 
@@ -53,18 +56,65 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
     return true;
 }
 
+namespace {
+
+// Characters that a terminal shows as nothing, or as something else than
+// they are: C1 controls, format characters and other invisible ones.
+bool IsInvisible(uint32_t code) {
+    static const uint32_t ranges[][2] = {
+        {0x80, 0x9F},       {0xAD, 0xAD},       {0x600, 0x605},     {0x61C, 0x61C},
+        {0x6DD, 0x6DD},     {0x70F, 0x70F},     {0x8E2, 0x8E2},     {0x180E, 0x180E},
+        {0x200B, 0x200F},   {0x2028, 0x202E},   {0x2060, 0x206F},   {0xFE00, 0xFE0F},
+        {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+        {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+    };
+    for (const auto& range : ranges)
+        if (code >= range[0] && code <= range[1]) return true;
+    return false;
+}
+
+}  // namespace
+
 std::string Quote(const char* p, const char* end, size_t limit) {
     std::string text;
-    for (; p < end && text.size() < limit; ++p) {
-        unsigned char c = (unsigned char)*p;
-        if (c == '\n' || c == '\r') break;
-        if (c < 0x20 || c == 0x7F)
-            text += '?';
-        else
-            text += char(c);
+    size_t characters = 0;
+    for (; p < end && characters < limit && *p != '\n' && *p != '\r'; ++characters) {
+        char escape[16] = "";
+        uint32_t code = 0;
+        size_t length = DecodeUtf8(p, end, &code);
+        if (length == 0 || code < 0x20 || code == 0x7F) {
+            if (*p == '\t')
+                std::strcpy(escape, "\\t");
+            else
+                std::snprintf(escape, sizeof escape, "\\x%02X", (unsigned char)*p);
+            length = 1;
+        } else if (IsInvisible(code)) {
+            std::snprintf(escape, sizeof escape, code < 0x10000 ? "\\u%04X" : "\\U%08X", unsigned(code));
+        }
+        text += escape[0] ? std::string(escape) : std::string(p, length);
+        p += length;
     }
     if (p < end && *p != '\n' && *p != '\r') text += "...";
     return "'" + text + "'";
+}
+
+TextStart ClassifyTextStart(const char* bytes, size_t size) {
+    const size_t markLength = sizeof Utf8ByteOrderMark - 1;
+    if (size >= markLength && std::memcmp(bytes, Utf8ByteOrderMark, markLength) == 0) return TextStart::Utf8Mark;
+    if (size >= 2 && (((unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) ||
+                      ((unsigned char)bytes[0] == 0xFE && (unsigned char)bytes[1] == 0xFF)))
+        return TextStart::Utf16;
+    // Without a mark: every other byte of the first line NUL, the others not
+    // all NUL (zeros alone are no text). A UTF-16 line feed is 0A 00 or 00 0A.
+    const char* lf = static_cast<const char*>(std::memchr(bytes, '\n', size));
+    const size_t line = lf ? size_t(lf - bytes) : size;
+    if (line < 2) return TextStart::Plain;
+    bool isNul[2] = {true, true}, hasText = false;
+    for (size_t i = 0; i < line; ++i) {
+        isNul[i % 2] = isNul[i % 2] && bytes[i] == '\0';
+        hasText = hasText || bytes[i] != '\0';
+    }
+    return hasText && (isNul[0] || isNul[1]) ? TextStart::Utf16 : TextStart::Plain;
 }
 
 size_t PlainNumberLength(const char* p, const char* end) {

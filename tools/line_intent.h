@@ -47,6 +47,17 @@ struct VertexIntent {
 
 VertexIntent ReadVertexIntent(const char* p, const char* end);
 
+enum class TextStart {
+    Plain,
+    Utf8Mark,  // a UTF-8 byte-order mark, which the loader skips
+    Utf16,     // UTF-16 text, which the loader does not decode
+};
+
+// What the first bytes of a model file (its first line, or as much of it as
+// `size` holds) say about its encoding: a UTF-8 or UTF-16 byte-order mark,
+// or every other byte of the first line NUL.
+TextStart ClassifyTextStart(const char* bytes, size_t size);
+
 // The small lexicon of check's reading and messages.
 bool IsDigit(char c);
 bool IsLetter(char c);
@@ -55,7 +66,10 @@ bool StartsWith(const char* p, const char* end, const char* word);
 bool EqualsIgnoringCase(const std::string& a, const char* b);
 
 // The text in single quotes for a message: at most `limit` characters and
-// "..." when more follow, up to the line's end; control characters as '?'.
+// "..." when more follow, up to the line's end. What a terminal shows as
+// nothing is escaped: a tab as \t, other control characters and bytes that
+// are not UTF-8 as \xHH, format and other invisible characters (a byte-order
+// mark, U+200B) as \uHHHH or \UHHHHHHHH.
 std::string Quote(const char* p, const char* end, size_t limit = 40);
 // A word or number of the line, quoted the same way: a token may be as long
 // as the line.

@@ -87,7 +87,7 @@ int RunSnapshotCommand(int argc, char** argv) {
     ResizeScene(width, height);
     TextureLoadReport texture;
     if (!InitSceneReported(&texture)) {
-        std::fputs("Initialization Failed.\n", stderr);
+        std::fprintf(stderr, "%s\n", SceneFailedText);
         std::string picture = dir ? std::string(dir) : std::string();
         if (!picture.empty() && picture.back() != '/') picture += '/';
         picture += ScenePictureName;

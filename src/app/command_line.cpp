@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -10,8 +11,23 @@ namespace {
 // wider than the screen. Standard error gets the whole text.
 constexpr size_t MaxShownPathLength = 64;
 
-bool IsBlank(char c) {
+bool IsBlank(WCHAR c) {
     return c == ' ' || c == '\t';
+}
+
+// UTF-16 and UTF-8 through the system's own conversion.
+WideString Widen(const std::string& text) {
+    WideString wide(size_t(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0)), WCHAR(0));
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], int(wide.size()));
+    wide.pop_back();  // the NUL
+    return wide;
+}
+
+std::string Narrow(const WideString& wide) {
+    std::string text(size_t(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &text[0], int(text.size()), nullptr, nullptr);
+    text.pop_back();
+    return text;
 }
 
 bool StartsCharacter(char c) {
@@ -36,13 +52,14 @@ std::string ShortenInMiddle(const std::string& path, size_t length) {
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(const char* commandLine) {
-    std::vector<std::string> arguments;
-    const char* p = commandLine ? commandLine : "";
+std::vector<WideString> SplitCommandLine(const WCHAR* commandLine) {
+    static const WCHAR none[] = {0};
+    std::vector<WideString> arguments;
+    const WCHAR* p = commandLine ? commandLine : none;
     for (;;) {
         while (IsBlank(*p)) ++p;
         if (!*p) break;
-        std::string argument;
+        WideString argument;
         bool isQuoted = false;
         for (;;) {
             size_t backslashes = 0;
@@ -62,7 +79,7 @@ std::vector<std::string> SplitCommandLine(const char* commandLine) {
                 }
                 backslashes /= 2;
             }
-            argument.append(backslashes, '\\');
+            argument.append(backslashes, WCHAR('\\'));
             if (!*p || (!isQuoted && IsBlank(*p))) break;
             if (isCopied) argument += *p;
             ++p;
@@ -72,8 +89,16 @@ std::vector<std::string> SplitCommandLine(const char* commandLine) {
     return arguments;
 }
 
-bool ApplyCommandLine(LPCSTR commandLine, int* exitStatus) {
-    std::vector<std::string> arguments = SplitCommandLine(commandLine);
+const WCHAR* SkipProgramName(const WCHAR* commandLine) {
+    if (!commandLine) return commandLine;
+    bool isQuoted = false;
+    for (; *commandLine && (isQuoted || !IsBlank(*commandLine)); ++commandLine)
+        if (*commandLine == '"') isQuoted = !isQuoted;
+    return commandLine;
+}
+
+bool ApplyCommandLine(int* exitStatus) {
+    std::vector<WideString> arguments = SplitCommandLine(SkipProgramName(GetCommandLineW()));
     if (arguments.empty()) return true;
     if (arguments.size() > 1) {
         MessageBoxA(nullptr, "Too many arguments: the only one is the folder to start in.", "ERROR",
@@ -81,24 +106,24 @@ bool ApplyCommandLine(LPCSTR commandLine, int* exitStatus) {
         *exitStatus = 2;
         return false;
     }
-    const std::string& folder = arguments[0];
-    if (SetCurrentDirectoryA(folder.c_str())) return true;
+    if (SetCurrentDirectoryW(arguments[0].c_str())) return true;
 
     DWORD error = GetLastError();
-    char reason[512] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                  0, reason, sizeof reason, nullptr);
+    WCHAR reason[512] = {0};
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  0, reason, DWORD(std::size(reason)), nullptr);
     while (length > 0 &&
            (reason[length - 1] == '\n' || reason[length - 1] == '\r' || reason[length - 1] == ' '))
-        reason[--length] = '\0';
-    std::string why = length > 0 ? std::string(reason) : "error " + std::to_string(error);
+        reason[--length] = 0;
+    std::string why = length > 0 ? Narrow(reason) : "error " + std::to_string(error);
     auto textNaming = [&why](const std::string& name) {
         return "Cannot enter the folder \"" + name + "\": " + why;
     };
+    // The texts in UTF-8, and the box's in UTF-16: the name as it is.
+    std::string folder = Narrow(arguments[0]);
     std::string shown = ShortenInMiddle(folder, MaxShownPathLength);
     if (shown != folder) std::fprintf(stderr, "ERROR: %s\n", textNaming(folder).c_str());
-    std::string text = textNaming(shown);
-    MessageBoxA(nullptr, text.c_str(), "ERROR", MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxW(nullptr, Widen(textNaming(shown)).c_str(), Widen("ERROR").c_str(), MB_OK | MB_ICONEXCLAMATION);
     *exitStatus = 1;
     return false;
 }

@@ -6,14 +6,21 @@
 
 #include "platform/win32_api.h"
 
+typedef std::basic_string<WCHAR> WideString;
+
 // The arguments of a command line (the part after the program's name), split
 // as the Windows C runtime splits it: blanks and tabs separate arguments,
 // double quotes group blanks into one; 2n backslashes before a quote give n
 // backslashes and the quote groups, 2n + 1 give n and a literal quote; other
 // backslashes stand for themselves; "" inside quotes is a literal quote.
-std::vector<std::string> SplitCommandLine(const char* commandLine);
+std::vector<WideString> SplitCommandLine(const WCHAR* commandLine);
 
-// Acts on the command line: with a folder, makes it the current directory,
+// The command line after the program's name, which the C runtime takes up
+// to the first blank or tab outside double quotes.
+const WCHAR* SkipProgramName(const WCHAR* commandLine);
+
+// Acts on the process's command line (GetCommandLineW: UTF-16, so that any
+// folder name arrives whole): with a folder, makes it the current directory,
 // so that the viewer works as if started there. False after a message box
 // that says why not; `exitStatus` is then the status to end with.
-bool ApplyCommandLine(LPCSTR commandLine, int* exitStatus);
+bool ApplyCommandLine(int* exitStatus);

@@ -3,6 +3,7 @@
 
 #include "app/window_state.h"
 #include "render/render.h"
+#include "render/view.h"
 
 WindowStateRecord WindowState = {
     nullptr,  // instanceHandle
@@ -174,7 +175,7 @@ bool OpenRenderWindow(const char* title, int32_t width, int32_t height, int32_t 
     ResizeScene(width, height);
 
     if (!InitScene()) {
-        return FailBuild("Initialization Failed.");
+        return FailBuild(SceneFailedText);
     }
     return true;
 }

@@ -25,14 +25,16 @@ bool TakeKey(int key) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Zeroed, so that an Esc seen before any message was taken ends with 0.
     MSG msg = {};
     bool quitRequested = false;
 
-    // A folder on the command line becomes the current directory first.
+    // A folder on the command line becomes the current directory first. The
+    // command line is read as UTF-16: the ANSI one given here cannot spell
+    // every name.
     int startStatus = 0;
-    if (!ApplyCommandLine(commandLine, &startStatus)) {
+    if (!ApplyCommandLine(&startStatus)) {
         return startStatus;
     }
 

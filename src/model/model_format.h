@@ -1,6 +1,5 @@
-// The model text format's words: the keywords and the scan format of each
-// kind of data line, which the scanners and check's lenient reading take
-// from here, and the writer whose files the loader reads back exactly.
+// The model text format's writer, whose files the loader reads back exactly,
+// with the format's words (model_keywords.h).
 #pragma once
 
 #include <cstddef>
@@ -8,23 +7,7 @@
 #include <cstdio>
 
 #include "model/model.h"
-
-// Each data line begins with its keyword in the first column.
-constexpr char CountKeyword[] = "UcgenSayisi";
-constexpr char ModeKeyword[] = "KaplamaKullanimi";
-constexpr char VertexKeyword[] = "Vertex";
-constexpr char TexCoordKeyword[] = "TKoord";
-
-// The scan formats, in the order of the data lines: the triangle count, the
-// texture mode, then three vertex lines per triangle in the mode's form.
-constexpr char CountLineFormat[] = "UcgenSayisi >> %d\n";
-constexpr char ModeLineFormat[] = "KaplamaKullanimi >> %d\n";
-constexpr char TexturedVertexFormat[] = "Vertex %f %f %f >> TKoord %f %f";  // mode 1
-constexpr char PlainVertexFormat[] = "Vertex %f %f %f";                      // mode 0
-
-inline const char* VertexLineFormat(bool textured) {
-    return textured ? TexturedVertexFormat : PlainVertexFormat;
-}
+#include "model/model_keywords.h"
 
 // The count and mode lines.
 void WriteModelHeader(FILE* out, int64_t count, int32_t mode);

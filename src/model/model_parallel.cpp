@@ -32,7 +32,8 @@
 #endif
 
 #include "model/model_parallel.h"
-#include "model/scan_fast.h"
+#include "model/model_store.h"
+#include "model/scan_vertex.h"
 
 int32_t modelLoadThreads = 0;
 int64_t modelLoadChunkBytes = 0;
@@ -137,36 +138,6 @@ void SetField(ModelVertex* vertex, int field, float value) {
     case 2: vertex->z = value; break;
     case 3: vertex->u = value; break;
     default: vertex->v = value; break;
-    }
-}
-
-// Reads the line at `offset`, whose first `inView` bytes are at `text`, whole
-// into `line`: up to and including its line feed, or to the end of the file,
-// or to a NUL byte, where it is cut (AppendLine). When memory runs short the
-// line keeps what fits.
-void ReadLongLine(FILE* file, int64_t offset, const char* text, size_t inView, ModelLine* line) {
-    StartLine(line);
-    AppendLine(line, text, inView);
-    offset += int64_t(line->length);
-    for (;;) {
-        if (line->isCut) return;
-        size_t piece = std::max(line->length, size_t(1) << 16);
-        if (!ReserveLine(line, line->length + piece)) {
-            if (line->capacity <= line->length + 1) return;
-            piece = line->capacity - 1 - line->length;
-        }
-        char* at = line->text + line->length;
-        size_t got = ReadFileAt(file, offset, at, piece);
-        const void* lf = std::memchr(at, '\n', got);
-        size_t taken = lf ? size_t(static_cast<const char*>(lf) - at) + 1 : got;
-        if (const void* nul = std::memchr(at, '\0', taken)) {
-            taken = size_t(static_cast<const char*>(nul) - at) + 1;
-            line->isCut = true;
-        }
-        line->length += taken;
-        line->text[line->length] = '\0';
-        offset += int64_t(taken);
-        if (lf || got < piece || line->isCut) return;
     }
 }
 
@@ -321,7 +292,7 @@ void LoadChunk(VertexLoad* load, int64_t chunk, VertexWorkspace* work) {
         bool isPadded = true;  // the block has room past its end
         if (lineEnd == end && got == want && lineEnd[-1] != '\n') {
             // The line goes on past what was read.
-            ReadLongLine(load->file, from + (p - block), p, length, &work->longLine);
+            ReadLineAt(load->file, from + (p - block), p, length, &work->longLine);
             line = work->longLine.text;
             length = work->longLine.length;
             isPadded = false;
@@ -476,11 +447,6 @@ int64_t LoadVertexLinesInParallel(ModelStream* stream, ModelLine* line, ModelVer
 
     // The line buffer holds the last data line read, as after a serial load.
     const int64_t read = std::min(load.linesBefore, needed);
-    if (read > 0) {
-        stream->offset = load.lastLineOffset;
-        stream->begin = stream->end = 0;
-        stream->atEnd = false;
-        TakeLine(stream, line);
-    }
+    if (read > 0) TakeLineAt(stream, load.lastLineOffset, line);
     return read;
 }

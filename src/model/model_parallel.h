@@ -1,23 +1,10 @@
-// The vertex lines of a large load read on several threads, and the vertex
-// store that the serial and the parallel load share.
+// The vertex lines of a large load read on several threads.
 #pragma once
 
 #include <cstdint>
 
 #include "model/model.h"
 #include "model/model_reader.h"
-
-// Stores the holding values into a vertex: all five in mode 1 (`textured`),
-// the position alone in mode 0.
-inline void StoreVertex(ModelVertex* vertex, const float* hold, bool textured) {
-    vertex->x = hold[0];
-    vertex->y = hold[1];
-    vertex->z = hold[2];
-    if (textured) {
-        vertex->u = hold[3];
-        vertex->v = hold[4];
-    }
-}
 
 // Reads the vertex lines of a load on several threads, when the file is large
 // enough and more than one thread is allowed (modelLoadThreads). The stream

@@ -19,6 +19,8 @@
 #include <unistd.h>
 #endif
 
+#include "model/model_keywords.h"
+
 size_t ReadFileAt(FILE* file, int64_t offset, char* buffer, size_t size) {
     size_t done = 0;
 #ifdef _WIN32
@@ -180,6 +182,17 @@ void TakeLine(ModelStream* stream, ModelLine* line) {
     FoldLineEnd(line);
 }
 
+bool SkipByteOrderMark(ModelStream* stream) {
+    const size_t markLength = sizeof Utf8ByteOrderMark - 1;
+    while (stream->end - stream->begin < markLength && FillBlock(stream)) {
+    }
+    if (stream->end - stream->begin < markLength ||
+        std::memcmp(stream->block + stream->begin, Utf8ByteOrderMark, markLength) != 0)
+        return false;
+    stream->begin += markLength;
+    return true;
+}
+
 void ReadDataLine(ModelStream* stream, ModelLine* buffer) {
     for (;;) {
         if (stream->begin == stream->end && !FillBlock(stream)) {
@@ -201,6 +214,39 @@ void ReadDataLine(ModelStream* stream, ModelLine* buffer) {
         stream->lineNumber = stream->linesRead;
         return;
     }
+}
+
+void ReadLineAt(FILE* file, int64_t offset, const char* text, size_t inView, ModelLine* line) {
+    StartLine(line);
+    AppendLine(line, text, inView);
+    offset += int64_t(line->length);
+    for (;;) {
+        if (line->isCut) return;
+        size_t piece = line->length > (size_t(1) << 16) ? line->length : size_t(1) << 16;
+        if (!ReserveLine(line, line->length + piece)) {
+            if (line->capacity <= line->length + 1) return;
+            piece = line->capacity - 1 - line->length;
+        }
+        char* at = line->text + line->length;
+        size_t got = ReadFileAt(file, offset, at, piece);
+        const void* lf = std::memchr(at, '\n', got);
+        size_t taken = lf ? size_t(static_cast<const char*>(lf) - at) + 1 : got;
+        if (const void* nul = std::memchr(at, '\0', taken)) {
+            taken = size_t(static_cast<const char*>(nul) - at) + 1;
+            line->isCut = true;
+        }
+        line->length += taken;
+        line->text[line->length] = '\0';
+        offset += int64_t(taken);
+        if (lf || got < piece || line->isCut) return;
+    }
+}
+
+void TakeLineAt(ModelStream* stream, int64_t offset, ModelLine* line) {
+    stream->offset = offset;
+    stream->begin = stream->end = 0;
+    stream->atEnd = false;
+    TakeLine(stream, line);
 }
 
 void KeepLine(ModelLine* line, const char* text, size_t length) {

@@ -36,7 +36,7 @@ struct ModelStream {
 
 // A read block holds this many bytes, and after them this many more that stay
 // readable (and zero): vertex lines are scanned with reads of 16 bytes that
-// may reach past the last line (ScanPaddedVertexLine).
+// may reach past the last line (ScanVertexFields, padded).
 constexpr size_t ReadBlockSize = size_t(1) << 20;
 constexpr size_t ReadBlockPadding = 16;
 
@@ -46,6 +46,10 @@ char* AllocateReadBlock();
 // Opens the model file for a load: a regular file only (OpenRegularFile).
 // False when it cannot be opened; `opened` (may be null) then says why.
 bool OpenModelStream(ModelStream* stream, const char* path, RegularFile* opened = nullptr);
+
+// Skips a UTF-8 byte-order mark at the start of the file; call it before the
+// first read. True when there was one.
+bool SkipByteOrderMark(ModelStream* stream);
 
 // File offset of the stream's next unread byte.
 inline int64_t StreamPosition(const ModelStream* stream) {
@@ -105,6 +109,16 @@ void KeepLine(ModelLine* line, const char* text, size_t length);
 // Reads the rest of the line at the stream's position into `line` (replacing
 // its contents), with a CR LF end folded to LF.
 void TakeLine(ModelStream* stream, ModelLine* line);
+
+// Moves the stream to `offset` (a line's first byte) and reads that line as
+// TakeLine does; the stream then goes on after it.
+void TakeLineAt(ModelStream* stream, int64_t offset, ModelLine* line);
+
+// Reads the line at `offset`, whose first `inView` bytes are at `text`, whole
+// into `line`: up to and including its line feed, or to the end of the file,
+// or to a NUL byte, where it is cut (AppendLine). When memory runs short the
+// line keeps what fits. Uses no shared file position (ReadFileAt).
+void ReadLineAt(FILE* file, int64_t offset, const char* text, size_t inView, ModelLine* line);
 
 // Reads up to `size` bytes at `offset` without using a shared file position,
 // so that several threads may read the one file at once. Fewer bytes only at

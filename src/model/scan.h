@@ -4,7 +4,7 @@
 // format uses (literal characters, white space, %d and %f) with the exact
 // results of glibc's sscanf, so that every build reads a file the same way,
 // whatever its C runtime. The text ends at `length` or at its first NUL.
-// The vertex-line fast path (scan_fast.h) is held against it.
+// The vertex-line fast path (scan_fast.cpp) is held against it.
 #pragma once
 
 #include <cstddef>

@@ -1,9 +1,13 @@
 // The vertex-line fast path: plain decimal numbers word at a time (and in
-// 16-byte views with SSE2), for the lines that the model's writers write.
-#include "model/scan_fast.h"
+// 16-byte views with SSE2), for the lines that the model's writers write;
+// and the loads' one entry, which tries it first.
+#include "model/scan_vertex.h"
 
 #include <cfloat>
 #include <cstring>
+
+#include "model/model_keywords.h"
+#include "model/scan.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -265,8 +269,15 @@ inline __attribute__((always_inline)) const char* ScanDelimitedDecimal(const cha
 #endif
 #endif
 
+// When `text` is a vertex line of the mode's form whose numbers are plain
+// decimals, stores 3 values (5 when `textured`) into `values` exactly as
+// ScanTextInto with VertexLineFormat(textured) would, and returns true.
+// Otherwise stores nothing and returns false. `Padded`: at least 16 more
+// readable bytes follow the text, so that each number is read from one view
+// of 16 bytes, and numbers at the end of the line eight digits at a time like
+// the rest.
 template <bool Padded>
-bool ScanVertexLineWith(const char* text, size_t length, bool textured, float* values) {
+inline __attribute__((always_inline)) bool ScanVertexLineWith(const char* text, size_t length, bool textured, float* values) {
 #ifdef POLYVIEW_FAST_DECIMAL
     // A NUL stops every step below (it is neither a digit, white space nor a
     // literal), so a line that gets through holds none before its end.
@@ -321,12 +332,13 @@ bool ScanVertexLineWith(const char* text, size_t length, bool textured, float* v
 
 }  // namespace
 
-bool ScanVertexLine(const char* text, size_t length, bool textured, float* values) {
-    return ScanVertexLineWith<false>(text, length, textured, values);
-}
-
-bool ScanPaddedVertexLine(const char* text, size_t length, bool textured, float* values) {
-    return ScanVertexLineWith<true>(text, length, textured, values);
+int ScanVertexFields(const char* text, size_t length, bool textured, bool isPadded, float* hold,
+                     bool* isFast) {
+    *isFast = isPadded ? ScanVertexLineWith<true>(text, length, textured, hold)
+                       : ScanVertexLineWith<false>(text, length, textured, hold);
+    if (*isFast) return textured ? 5 : 3;
+    void* const targets[5] = {&hold[0], &hold[1], &hold[2], &hold[3], &hold[4]};
+    return ScanTextInto(text, length, VertexLineFormat(textured), targets);
 }
 
 namespace {

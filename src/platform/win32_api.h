@@ -2,7 +2,9 @@
 //
 // On Windows this is the system's own API. Elsewhere the same subset is
 // declared here, with the real Win32 types, layouts and constant values, and
-// implemented by the platform layer over SDL2 (src/platform/sdl_*.cpp).
+// implemented by src/platform/: the host-independent window manager and base
+// services over one host layer (sdl/ on Linux, web/ in the browser; the
+// contract it fills is host_layer.h).
 #pragma once
 
 #ifdef _WIN32
@@ -28,6 +30,10 @@ typedef uint16_t ATOM;
 typedef char CHAR;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
+// UTF-16, as on Windows (whose wchar_t has 16 bits).
+typedef char16_t WCHAR;
+typedef const WCHAR* LPCWSTR;
+typedef WCHAR* LPWSTR;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef uintptr_t WPARAM;
@@ -258,6 +264,9 @@ static_assert(sizeof(DEVMODEA) == 148, "DEVMODEA layout");
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
 
+// Code pages
+#define CP_UTF8 65001
+
 // PeekMessage
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -355,12 +364,20 @@ static_assert(sizeof(DEVMODEA) == 148, "DEVMODEA layout");
 #define VK_OEM_7 0xDE
 
 // Base services. Error codes are the platform's own (errno values), and
-// FormatMessageA knows only FORMAT_MESSAGE_FROM_SYSTEM.
+// FormatMessageW knows only FORMAT_MESSAGE_FROM_SYSTEM. Paths are the
+// system's bytes: the wide calls take UTF-16 made from them by
+// MultiByteToWideChar, which knows only CP_UTF8 and gives each byte that is
+// not UTF-8 the unit 0xDC00 + byte, so that WideCharToMultiByte gives every
+// name back as it was.
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
-BOOL WINAPI SetCurrentDirectoryA(LPCSTR pathName);
+LPWSTR WINAPI GetCommandLineW();
+BOOL WINAPI SetCurrentDirectoryW(LPCWSTR pathName);
 DWORD WINAPI GetLastError();
-DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
                             DWORD size, va_list* arguments);
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int capacity);
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LPSTR text, int capacity,
+                               LPCSTR defaultChar, BOOL* usedDefaultChar);
 
 // USER
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR iconName);
@@ -369,6 +386,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass);
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance);
 LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* devMode, DWORD flags);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 int WINAPI ShowCursor(BOOL show);
 BOOL WINAPI AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
@@ -398,5 +416,9 @@ BOOL WINAPI wglDeleteContext(HGLRC context);
 
 // The program's entry, called by the platform's start-up.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
+
+// The whole command line that GetCommandLineW gives (the program's name and
+// its arguments, in the system's bytes); the start-up sets it before WinMain.
+void SetStartCommandLine(const char* commandLine);
 
 #endif

@@ -1,10 +1,15 @@
-// Window classes, windows, activation, the message queue, device contexts
-// and pixel formats: the Win32 subset's host-independent part.
+// Window classes, windows, activation, the message queue, device contexts,
+// pixel formats and the wide message box: the Win32 subset's
+// host-independent part.
 #include "platform/window_manager.h"
+
+#include "platform/host_layer.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+
+#include "platform/utf.h"
 
 namespace platform {
 
@@ -547,4 +552,10 @@ BOOL WINAPI SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
     }
     window->pixelFormat = format;
     return TRUE;
+}
+
+int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    // The layer's boxes take UTF-8, as the narrow calls' bytes are.
+    std::string narrowText = text ? NarrowUtf16(text) : "", narrowCaption = caption ? NarrowUtf16(caption) : "";
+    return MessageBoxA(owner, text ? narrowText.c_str() : nullptr, caption ? narrowCaption.c_str() : nullptr, type);
 }

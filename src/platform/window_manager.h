@@ -1,8 +1,8 @@
 // The part of the Win32 USER subset that is the same over every host:
 // window classes, windows and their messages, activation, the message queue
-// and the default window procedure. Each platform layer (SDL2 on Linux, the
-// browser on the web) supplies the native window behind each HWND and turns
-// its host's events into messages with the helpers below.
+// and the default window procedure. Each host layer (sdl/ on Linux, web/ in
+// the browser) supplies the native window behind each HWND (host_layer.h)
+// and turns its host's events into messages with the helpers below.
 #pragma once
 
 #include <cstdint>
@@ -104,31 +104,5 @@ void NoteCloseRequested(HWND__* window);  // the close box
 
 // Destroys every window still there and forgets classes and messages.
 void ShutdownWindowManager();
-
-// What each layer supplies.
-
-// Makes the window's native part, hidden; false (after saying why on
-// standard error) when the host cannot make one.
-bool CreateNativeWindow(HWND__* window);
-// Gives it back; a rendering context current on it is released first.
-void DestroyNativeWindow(HWND__* window);
-void ShowNativeWindow(HWND__* window, bool isShown);
-// SW_MINIMIZE, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED or SW_RESTORE.
-void ChangeNativeWindowState(HWND__* window, int showCommand);
-void RaiseNativeWindow(HWND__* window);
-void FocusNativeWindow(HWND__* window);
-// Readies the window for a pixel format from the layer's table, once,
-// before SetPixelFormat sets it; false when the host refuses.
-bool PrepareNativePixelFormat(HWND__* window, int format);
-// Turns the host's pending events into messages.
-void PumpNativeEvents();
-// Called when PeekMessageA finds nothing: true after the layer has given
-// control back to its host for a while (a host that must have it now and
-// then, as a browser must), so that the queue is worth looking at again.
-bool YieldToHost();
-uint32_t MessageTime();  // milliseconds, for MSG.time
-
-enum KeyModifier { KeyModifierShift = 1, KeyModifierCapsLock = 2, KeyModifierAlt = 4 };
-int CurrentKeyModifiers();
 
 }  // namespace platform

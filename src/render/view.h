@@ -1,7 +1,8 @@
 // The fixed view and scene: the window's client area, the perspective, where
-// the model stands in it, and the files the scene is made of. The renderer
-// draws with these; the window is built with them; polyview-tool's check,
-// convert --fit and snapshot reason with them.
+// the model stands in it, the files the scene is made of, and what the viewer
+// says when it cannot make the scene. The renderer draws with these; the
+// window is built with them; polyview-tool's check, convert --fit and
+// snapshot reason with them.
 #pragma once
 
 #include <cstdint>
@@ -28,3 +29,7 @@ constexpr float ViewDistance = 5.0f;
 // The scene's picture and model, by these names from the current directory.
 constexpr char ScenePictureName[] = "Wall.bmp";
 constexpr char SceneModelName[] = "poligon.m";
+
+// What the viewer says, and ends on, when the scene cannot be made (its
+// texture cannot).
+constexpr char SceneFailedText[] = "Initialization Failed.";

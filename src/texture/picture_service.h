@@ -1,8 +1,9 @@
 // The platform's picture service, as the texture loader uses it. Each
 // platform has one implementation (picture_service_<platform>.cpp: OLE
 // Automation and GDI on Windows, the picture formats' own libraries on
-// Linux), which keeps what a picture needs in a record of its own behind the
-// opaque handle below. The loader calls, in this order: LoadPicture,
+// Linux, the browser's decoding on the web), which keeps what a picture
+// needs in a record behind the opaque handle below (Windows' own; Linux and
+// the web share one, picture_service_posix.cpp). The loader calls, in this order: LoadPicture,
 // OpenPictureCanvas, MeasurePicture, CreatePixelBlock, DrawPicture, and
 // ReleasePicture on every path once LoadPicture has succeeded.
 #pragma once
@@ -15,21 +16,20 @@
 // implementation.
 struct PictureRecord;
 
-// The current directory into `directory` (capacity bytes with the NUL);
-// false when it cannot be read or does not fit.
-bool ReadCurrentDirectory(char* directory, int32_t capacity);
+// The current directory into `directory` (capacity units with the NUL);
+// false when it cannot be read or does not fit. Windows: read as UTF-16, so
+// that every folder name comes whole.
+bool ReadCurrentDirectory(PathChar* directory, int32_t capacity);
 
-// The full path in wide (UTF-16) characters, NUL included, at most
-// `capacity` units. Windows: the ANSI code page. Elsewhere: UTF-8; bytes that
-// are not UTF-8 become the units 0xDC80..0xDCFF so that they come back
-// unchanged.
-void WidenPath(const char* fullPath, char16_t* widePath, int32_t capacity);
+// The picture's name (UTF-8; the viewer's own is ASCII) in the system's path
+// units, NUL included; false when it does not fit `capacity` units.
+bool NameToPath(const char* pictureName, PathChar* name, int32_t capacity);
 
-// Loads the picture at the wide path or address into a new record. On
+// Loads the picture at the full path or address into a new record. On
 // failure returns false with nothing held, the reason in `failure` and, for
 // PictureFailureMissing and PictureFailureNotReadable, the errno value in
 // `systemError`.
-bool LoadPicture(const char16_t* widePath, PictureRecord** picture, PictureFailure* failure,
+bool LoadPicture(const PathChar* fullPath, PictureRecord** picture, PictureFailure* failure,
                  int* systemError);
 
 // Whatever the drawing needs besides the picture (Windows: the memory device

@@ -7,23 +7,19 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <new>
-#include <vector>
 
 #include "texture/picture_decode.h"
 #include "texture/picture_service_posix.h"
 
-bool LoadPicture(const char16_t* widePath, PictureRecord** picture, PictureFailure* failure,
+bool LoadPicture(const PathChar* path, PictureRecord** picture, PictureFailure* failure,
                  int* systemError) {
-    std::vector<char> path;
-    NarrowPath(widePath, &path);
-    if (std::strstr(path.data(), "http://")) {  // no fetching here
+    if (IsPictureAddress(path)) {  // no fetching here
         *failure = PictureFailureAddress;
         return false;
     }
 
-    FILE* file = OpenPictureFile(path.data(), failure, systemError);
+    FILE* file = OpenPictureFile(path, failure, systemError);
     if (!file) return false;
     PictureRecord* record = new (std::nothrow) PictureRecord{};
     uint8_t signature[8];

@@ -1,10 +1,12 @@
 // What the picture services of Linux and the web share: the current
-// directory, UTF-8 paths to UTF-16 and back, the file opened as the services
-// take it, and every step after the decode: the picture, decoded into
-// memory, is scaled into a pixel block of the service's own.
+// directory, the name as a path, the file opened as the services take it,
+// and every step after the decode: the picture, decoded into memory, is
+// scaled into a pixel block of the service's own.
 #include "texture/picture_service_posix.h"
 
 #include <unistd.h>
+
+#include <cstring>
 
 #include "file/regular_file.h"
 #include "texture/picture_scale.h"
@@ -31,73 +33,15 @@ FILE* OpenPictureFile(const char* path, PictureFailure* failure, int* systemErro
     return file;
 }
 
-void NarrowPath(const char16_t* widePath, std::vector<char>* path) {
-    for (const char16_t* unit = widePath; *unit; ++unit) {
-        uint32_t code = *unit;
-        if (code >= 0xDC80 && code <= 0xDCFF) {  // a byte that was not UTF-8
-            path->push_back(char(code - 0xDC00));
-            continue;
-        }
-        if (code >= 0xD800 && code <= 0xDBFF && unit[1] >= 0xDC00 && unit[1] <= 0xDFFF) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (unit[1] - 0xDC00);
-            ++unit;
-        }
-        if (code < 0x80) {
-            path->push_back(char(code));
-        } else if (code < 0x800) {
-            path->push_back(char(0xC0 | code >> 6));
-            path->push_back(char(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            path->push_back(char(0xE0 | code >> 12));
-            path->push_back(char(0x80 | (code >> 6 & 0x3F)));
-            path->push_back(char(0x80 | (code & 0x3F)));
-        } else {
-            path->push_back(char(0xF0 | code >> 18));
-            path->push_back(char(0x80 | (code >> 12 & 0x3F)));
-            path->push_back(char(0x80 | (code >> 6 & 0x3F)));
-            path->push_back(char(0x80 | (code & 0x3F)));
-        }
-    }
-    path->push_back('\0');
-}
-
-bool ReadCurrentDirectory(char* directory, int32_t capacity) {
+bool ReadCurrentDirectory(PathChar* directory, int32_t capacity) {
     return getcwd(directory, size_t(capacity)) != nullptr;
 }
 
-void WidenPath(const char* fullPath, char16_t* widePath, int32_t capacity) {
-    const auto* in = reinterpret_cast<const unsigned char*>(fullPath);
-    int32_t out = 0;
-    while (*in) {
-        uint32_t code = *in;
-        int length = code < 0x80 ? 1 : code >= 0xC2 && code < 0xE0 ? 2 : code >= 0xE0 && code < 0xF0 ? 3
-                   : code >= 0xF0 && code < 0xF5 ? 4 : 0;
-        bool isValid = length != 0;
-        if (length > 1) code &= 0x3F >> (length - 1);
-        for (int k = 1; isValid && k < length; ++k) {
-            if ((in[k] & 0xC0) != 0x80) isValid = false;
-            else code = code << 6 | (in[k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if (isValid && ((length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-                        (length == 4 && (code < 0x10000 || code > 0x10FFFF))))
-            isValid = false;
-        int units = isValid && code >= 0x10000 ? 2 : 1;
-        if (out + units > capacity - 1) break;  // the NUL always fits
-        if (!isValid) {
-            widePath[out++] = char16_t(0xDC00 + *in);
-            ++in;
-        } else if (code >= 0x10000) {
-            code -= 0x10000;
-            widePath[out++] = char16_t(0xD800 + (code >> 10));
-            widePath[out++] = char16_t(0xDC00 + (code & 0x3FF));
-            in += length;
-        } else {
-            widePath[out++] = char16_t(code);
-            in += length;
-        }
-    }
-    widePath[out] = 0;
+bool NameToPath(const char* pictureName, PathChar* name, int32_t capacity) {
+    size_t length = std::strlen(pictureName);
+    if (length >= size_t(capacity)) return false;
+    std::memcpy(name, pictureName, length + 1);
+    return true;
 }
 
 bool OpenPictureCanvas(PictureRecord*) { return true; }

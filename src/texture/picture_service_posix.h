@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <vector>
 
 #include "texture/picture_decode.h"
 #include "texture/texture.h"
@@ -25,6 +24,3 @@ struct PictureRecord {
 // anything else (a folder, a device, a FIFO that would block) is refused,
 // with the reason in `failure` (and errno in `systemError` where it is one).
 FILE* OpenPictureFile(const char* path, PictureFailure* failure, int* systemError);
-
-// The UTF-16 path back to the bytes WidenPath made it from, NUL included.
-void NarrowPath(const char16_t* widePath, std::vector<char>* path);

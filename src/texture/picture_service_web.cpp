@@ -8,7 +8,6 @@
 // case before pixel memory is taken.
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <vector>
 
@@ -51,17 +50,15 @@ bool ReadPictureBytes(const char* path, std::vector<uint8_t>* bytes, PictureFail
 
 }  // namespace
 
-bool LoadPicture(const char16_t* widePath, PictureRecord** picture, PictureFailure* failure,
+bool LoadPicture(const PathChar* path, PictureRecord** picture, PictureFailure* failure,
                  int* systemError) {
-    std::vector<char> path;
-    NarrowPath(widePath, &path);
-    if (std::strstr(path.data(), "http://")) {  // no fetching: nothing leaves the page
+    if (IsPictureAddress(path)) {  // no fetching: nothing leaves the page
         *failure = PictureFailureAddress;
         return false;
     }
 
     std::vector<uint8_t> bytes;
-    if (!ReadPictureBytes(path.data(), &bytes, failure, systemError)) return false;
+    if (!ReadPictureBytes(path, &bytes, failure, systemError)) return false;
     int64_t statedWidth = 0, statedHeight = 0;
     if (ReadHeaderPictureSize(bytes.data(), bytes.size(), &statedWidth, &statedHeight) &&
         !IsPictureSizeAllowed(statedWidth, statedHeight)) {

@@ -1,5 +1,7 @@
 // The picture service over OLE Automation and GDI: OleLoadPicturePath
 // decodes, IPicture::Render draws into a DIB section that is the pixel block.
+// Paths are UTF-16 from the current folder to the service, never through
+// the ANSI code page, which cannot spell every folder name.
 #include "texture/picture_service.h"
 
 #include <windows.h>
@@ -9,7 +11,7 @@
 #include <cerrno>
 #include <new>
 
-static_assert(sizeof(OLECHAR) == sizeof(char16_t), "OLE strings are UTF-16");
+static_assert(sizeof(OLECHAR) == sizeof(PathChar), "OLE strings are the wide calls' UTF-16");
 
 // The Windows service's record of one picture.
 struct PictureRecord {
@@ -41,18 +43,18 @@ void DescribeLoadFailure(HRESULT result, PictureFailure* failure, int* systemErr
 
 }  // namespace
 
-bool ReadCurrentDirectory(char* directory, int32_t capacity) {
-    directory[0] = '\0';
+bool ReadCurrentDirectory(PathChar* directory, int32_t capacity) {
+    directory[0] = L'\0';
     // Only a directory that does not fit is refused: the full path could not
     // fit either.
-    return GetCurrentDirectoryA(DWORD(capacity), directory) < DWORD(capacity);
+    return GetCurrentDirectoryW(DWORD(capacity), directory) < DWORD(capacity);
 }
 
-void WidenPath(const char* fullPath, char16_t* widePath, int32_t capacity) {
-    MultiByteToWideChar(CP_ACP, 0, fullPath, -1, reinterpret_cast<LPWSTR>(widePath), capacity);
+bool NameToPath(const char* pictureName, PathChar* name, int32_t capacity) {
+    return MultiByteToWideChar(CP_UTF8, 0, pictureName, -1, name, capacity) > 0;
 }
 
-bool LoadPicture(const char16_t* widePath, PictureRecord** picture, PictureFailure* failure,
+bool LoadPicture(const PathChar* fullPath, PictureRecord** picture, PictureFailure* failure,
                  int* systemError) {
     PictureRecord* record = new (std::nothrow) PictureRecord{};
     if (!record) {
@@ -61,9 +63,7 @@ bool LoadPicture(const char16_t* widePath, PictureRecord** picture, PictureFailu
         return false;
     }
     void* loaded = nullptr;
-    HRESULT result = OleLoadPicturePath(
-        reinterpret_cast<LPOLESTR>(const_cast<char16_t*>(widePath)), nullptr, 0, 0,
-        IID_IPicture, &loaded);
+    HRESULT result = OleLoadPicturePath(const_cast<LPOLESTR>(fullPath), nullptr, 0, 0, IID_IPicture, &loaded);
     if (FAILED(result)) {
         DescribeLoadFailure(result, failure, systemError);
         delete record;

@@ -2,6 +2,7 @@
 // texture with power-of-two sides in which pure black is transparent.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #ifdef _WIN32
@@ -11,8 +12,17 @@
 #endif
 #include <GL/gl.h>
 
-// Room for a full path and its terminating NUL: the system's own limit
-// (MAX_PATH, 260, on Windows; PATH_MAX elsewhere).
+// A unit of a path as the system's file calls take it: UTF-16 on Windows,
+// whose wide calls take every name (no code page stands between); bytes
+// elsewhere, UTF-8 or whatever the name holds.
+#ifdef _WIN32
+typedef wchar_t PathChar;
+#else
+typedef char PathChar;
+#endif
+
+// Room for a full path and its terminating NUL, in PathChar units: the
+// system's own limit (MAX_PATH, 260, on Windows; PATH_MAX elsewhere).
 #ifdef _WIN32
 constexpr int32_t FullPathCapacity = MAX_PATH;
 #else
@@ -20,9 +30,9 @@ constexpr int32_t FullPathCapacity = PATH_MAX;
 #endif
 
 #ifdef _WIN32
-constexpr char PathSeparator = '\\';
+constexpr PathChar PathSeparator = L'\\';
 #else
-constexpr char PathSeparator = '/';
+constexpr PathChar PathSeparator = '/';
 #endif
 
 // Makes a texture from the picture `pictureName` (relative to the current
@@ -34,15 +44,24 @@ bool LoadPictureTexture(const char* pictureName, GLuint* textureOut);
 
 // The full path: `pictureName` unchanged when it contains "http://",
 // otherwise `currentDirectory`, `separator` and `pictureName`. Writes at most
-// FullPathCapacity bytes to `fullPath`; false when the path would be longer
-// than FullPathCapacity - 1 characters. `currentDirectory` is only read for
-// names without "http://".
-bool FormFullPath(const char* pictureName, const char* currentDirectory, char separator,
-                  char* fullPath);
+// FullPathCapacity units to `fullPath`; false when the path would be longer
+// than FullPathCapacity - 1 units. `currentDirectory` is only read for names
+// without "http://".
+bool FormFullPath(const PathChar* pictureName, const PathChar* currentDirectory, PathChar separator,
+                  PathChar* fullPath);
 
 // True when `pictureName` names an address: it contains "http://" anywhere
 // (case-sensitive).
-bool IsPictureAddress(const char* pictureName);
+template <typename Char>
+bool IsPictureAddress(const Char* pictureName) {
+    static const char mark[] = "http://";
+    for (; *pictureName; ++pictureName) {
+        size_t k = 0;
+        while (mark[k] && pictureName[k] == Char(mark[k])) ++k;
+        if (!mark[k]) return true;
+    }
+    return false;
+}
 
 // Texture side for a picture side `side`: `maxSide` when above it, 1 when 0
 // or less, else the power of two nearest on a logarithmic scale.

@@ -17,25 +17,23 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 // Null on failure, with the reason in `report`; otherwise the record, which
 // the caller gives back with ReleasePicture.
 PictureRecord* OpenPicture(const char* pictureName, TextureLoadReport* report) {
-    char fullPath[FullPathCapacity];
-    bool isFormed;
+    PathChar name[FullPathCapacity], fullPath[FullPathCapacity];
+    bool isFormed = NameToPath(pictureName, name, FullPathCapacity);
     if (IsPictureAddress(pictureName)) {
-        isFormed = FormFullPath(pictureName, nullptr, PathSeparator, fullPath);
+        isFormed = isFormed && FormFullPath(name, nullptr, PathSeparator, fullPath);
     } else {
-        char currentDirectory[FullPathCapacity];
-        isFormed = ReadCurrentDirectory(currentDirectory, FullPathCapacity) &&
-                   FormFullPath(pictureName, currentDirectory, PathSeparator, fullPath);
+        PathChar currentDirectory[FullPathCapacity];
+        isFormed = isFormed && ReadCurrentDirectory(currentDirectory, FullPathCapacity) &&
+                   FormFullPath(name, currentDirectory, PathSeparator, fullPath);
     }
     if (!isFormed) {
         report->failure = PictureFailurePathTooLong;
         return nullptr;
     }
-    char16_t widePath[FullPathCapacity];
-    WidenPath(fullPath, widePath, FullPathCapacity);
 
     auto start = std::chrono::steady_clock::now();
     PictureRecord* picture = nullptr;
-    if (!LoadPicture(widePath, &picture, &report->failure, &report->systemError)) return nullptr;
+    if (!LoadPicture(fullPath, &picture, &report->failure, &report->systemError)) return nullptr;
     report->decodeSeconds = SecondsSince(start);
     if (!OpenPictureCanvas(picture)) {
         ReleasePicture(picture);

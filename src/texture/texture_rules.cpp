@@ -1,29 +1,35 @@
 // The texture loader's own rules, free of OpenGL and of the picture service:
 // path forming, the texture side rule and the pixel conversion.
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "texture/texture.h"
 
-bool IsPictureAddress(const char* pictureName) {
-    return std::strstr(pictureName, "http://") != nullptr;
+namespace {
+
+size_t PathLength(const PathChar* path) {
+    size_t length = 0;
+    while (path[length]) ++length;
+    return length;
 }
 
-bool FormFullPath(const char* pictureName, const char* currentDirectory, char separator,
-                  char* fullPath) {
-    size_t nameLength = std::strlen(pictureName);
+}  // namespace
+
+bool FormFullPath(const PathChar* pictureName, const PathChar* currentDirectory, PathChar separator,
+                  PathChar* fullPath) {
+    size_t nameLength = PathLength(pictureName);
     if (IsPictureAddress(pictureName)) {
         if (nameLength > size_t(FullPathCapacity - 1)) return false;
-        std::memcpy(fullPath, pictureName, nameLength + 1);
+        std::copy(pictureName, pictureName + nameLength + 1, fullPath);
         return true;
     }
     // The separator is always added, also after a directory that already
     // ends in one (a root), and also before a name that is itself absolute.
-    size_t directoryLength = std::strlen(currentDirectory);
+    size_t directoryLength = PathLength(currentDirectory);
     if (directoryLength + 1 + nameLength > size_t(FullPathCapacity - 1)) return false;
-    std::memcpy(fullPath, currentDirectory, directoryLength);
+    std::copy(currentDirectory, currentDirectory + directoryLength, fullPath);
     fullPath[directoryLength] = separator;
-    std::memcpy(fullPath + directoryLength + 1, pictureName, nameLength + 1);
+    std::copy(pictureName, pictureName + nameLength + 1, fullPath + directoryLength + 1);
     return true;
 }
 

@@ -4,11 +4,21 @@
 
 #include "app/command_line.h"
 #include "app_test.h"
-#include "platform/viewer_options.h"
+#include "platform/utf.h"
+#include "platform/sdl/viewer_options.h"
 
 namespace {
 
 using Arguments = std::vector<std::string>;
+
+// SplitCommandLine on the UTF-16 form of `line`, the arguments in UTF-8.
+Arguments Split(const char* line) {
+    Arguments arguments;
+    std::u16string wide = WidenUtf8(line);
+    for (const WideString& argument : SplitCommandLine(line ? wide.c_str() : nullptr))
+        arguments.push_back(NarrowUtf16(argument.c_str()));
+    return arguments;
+}
 
 TEST(SplitCommandLine, FollowsTheCRuntimeRules) {
     const struct {
@@ -29,9 +39,10 @@ TEST(SplitCommandLine, FollowsTheCRuntimeRules) {
         {"\"\"", {""}},
         {"\"unclosed dir", {"unclosed dir"}},
         {"one\ttwo  \"three four\"", {"one", "two", "three four"}},
+        {"\"C:\\Masa\xC3\xBCst\xC3\xBC\\\xC4\x9F \xD0\xBC\"", {"C:\\Masa\xC3\xBCst\xC3\xBC\\\xC4\x9F \xD0\xBC"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.arguments) << c.line;
-    EXPECT_EQ(SplitCommandLine(nullptr), Arguments());
+    for (const auto& c : cases) EXPECT_EQ(Split(c.line), c.arguments) << c.line;
+    EXPECT_EQ(Split(nullptr), Arguments());
 }
 
 TEST(JoinCommandLine, SplitGivesTheArgumentsBack) {
@@ -45,48 +56,50 @@ TEST(JoinCommandLine, SplitGivesTheArgumentsBack) {
             for (size_t i = 0; i < length; ++i) argument += alphabet[random() % sizeof alphabet];
         }
         std::string line = JoinCommandLine(arguments);
-        ASSERT_EQ(SplitCommandLine(line.c_str()), arguments) << line;
+        ASSERT_EQ(Split(line.c_str()), arguments) << line;
     }
 }
 
 class StartFolderTest : public AppTest {
 protected:
+    // The folder comes from GetCommandLineW's line, after the program's
+    // quoted name, not from WinMain's ANSI one.
     int Run(const char* commandLine) {
         fake::answers["Start FullScreen?"] = IDNO;
         fake::script = {fake::Message(WM_QUIT, 0)};
-        std::string line = commandLine;
-        return WinMain(fake::instance, nullptr, &line[0], SW_SHOWDEFAULT);
+        fake::commandLine = "\"C:\\Program Files\\polyview.exe\" " + std::string(commandLine);
+        return WinMain(fake::instance, nullptr, const_cast<char*>("?"), SW_SHOWDEFAULT);
     }
 };
 
 TEST_F(StartFolderTest, TheFolderIsEnteredBeforeAnythingElse) {
     EXPECT_EQ(Run("\"C:\\My Models\\house\""), 0);
     ASSERT_GE(fake::calls.size(), 2u);
-    EXPECT_EQ(fake::calls[0], "SetCurrentDirectoryA(\"C:\\My Models\\house\")");
+    EXPECT_EQ(fake::calls[0], "SetCurrentDirectoryW(\"C:\\My Models\\house\")");
     EXPECT_EQ(fake::calls[1].rfind("MessageBoxA(NULL, \"Would You Like", 0), 0u) << fake::calls[1];
     EXPECT_EQ(fake::Find("InitScene()"), fake::Find("ResizeScene(640, 480)") + 1);
 
     // Without an argument nothing changes.
     SetUp();
     EXPECT_EQ(Run("  "), 0);
-    EXPECT_TRUE(fake::CallsNamed({"SetCurrentDirectoryA"}).empty());
+    EXPECT_TRUE(fake::CallsNamed({"SetCurrentDirectoryW"}).empty());
 }
 
 TEST_F(StartFolderTest, AFolderThatCannotBeEnteredIsNamedWithTheReason) {
-    fake::failing = {"SetCurrentDirectoryA"};
+    fake::failing = {"SetCurrentDirectoryW"};
     EXPECT_EQ(Run("C:\\nowhere"), 1);
     EXPECT_EQ(fake::calls,
               std::vector<std::string>({
-                  "SetCurrentDirectoryA(\"C:\\nowhere\")",
+                  "SetCurrentDirectoryW(\"C:\\nowhere\")",
                   "GetLastError()",
-                  "FormatMessageA(0x1200, NULL, 3, 0, 512, NULL)",
-                  "MessageBoxA(NULL, \"Cannot enter the folder \"C:\\nowhere\": The system cannot find the "
+                  "FormatMessageW(0x1200, NULL, 3, 0, 512, NULL)",
+                  "MessageBoxW(NULL, \"Cannot enter the folder \"C:\\nowhere\": The system cannot find the "
                   "path specified.\", \"ERROR\", 0x30)",
               }));
 }
 
 TEST_F(StartFolderTest, ALongFolderIsShortenedInTheMiddleAndWholeOnStandardError) {
-    fake::failing = {"SetCurrentDirectoryA"};
+    fake::failing = {"SetCurrentDirectoryW"};
     // Characters, not bytes, count: "\xC4\x9F" is one letter.
     auto folderShown = [&](const std::string& folder, std::string* err) {
         testing::internal::CaptureStderr();
@@ -109,7 +122,7 @@ TEST_F(StartFolderTest, ALongFolderIsShortenedInTheMiddleAndWholeOnStandardError
 
     for (size_t letters : {58, 1000}) {  // 65 characters, and many more
         SetUp();
-        fake::failing = {"SetCurrentDirectoryA"};
+        fake::failing = {"SetCurrentDirectoryW"};
         std::string folder = "C:\\";
         for (size_t i = 0; i < letters; ++i) folder += "\xC4\x9F";
         folder += "\\end";

@@ -2,9 +2,11 @@
 // fails the calls a test names.
 #include "fake_win32.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/utf.h"
 #include "render/render.h"
 
 namespace fake {
@@ -17,6 +19,7 @@ const HICON icon = reinterpret_cast<HICON>(uintptr_t(0x5000));
 const HCURSOR cursor = reinterpret_cast<HCURSOR>(uintptr_t(0x6000));
 
 std::vector<std::string> calls;
+std::string commandLine;
 std::set<std::string> failing;
 std::map<std::string, int> answers;
 std::vector<Box> boxes;
@@ -46,6 +49,7 @@ void Reset() {
     setPixelFormatRecords.clear();
     script.clear();
     passesPastScript = 0;
+    commandLine = "\"C:\\polyview\\polyview.exe\"";
 }
 
 std::vector<std::string> CallsFrom(size_t first) {
@@ -104,6 +108,10 @@ std::string Quoted(const char* text) {
     return text ? "\"" + std::string(text) + "\"" : "NULL";
 }
 
+std::string Quoted(LPCWSTR text) {
+    return text ? Quoted(NarrowUtf16(text).c_str()) : "NULL";
+}
+
 std::string Resource(LPCSTR name) {
     uintptr_t value = reinterpret_cast<uintptr_t>(name);
     return value >> 16 ? Quoted(name) : std::to_string(value);
@@ -132,24 +140,33 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
     return instance;
 }
 
-BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
-    Log("SetCurrentDirectoryA(" + Quoted(path) + ")");
-    return Fails("SetCurrentDirectoryA") ? FALSE : TRUE;
+LPWSTR WINAPI GetCommandLineW() {
+    // Not logged: it reads the process's own state.
+    static std::u16string line;
+    line = WidenUtf8(commandLine.c_str());
+    return &line[0];
+}
+
+BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path) {
+    Log("SetCurrentDirectoryW(" + Quoted(path) + ")");
+    return Fails("SetCurrentDirectoryW") ? FALSE : TRUE;
 }
 
 DWORD WINAPI GetLastError() {
     Log("GetLastError()");
-    return Fails("SetCurrentDirectoryA") ? 3 : 0;
+    return Fails("SetCurrentDirectoryW") ? 3 : 0;
 }
 
-DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size,
+DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPWSTR buffer, DWORD size,
                             va_list* arguments) {
-    Log("FormatMessageA(" + Hex(flags) + ", " + Name(source) + ", " + std::to_string(id) + ", " +
+    Log("FormatMessageW(" + Hex(flags) + ", " + Name(source) + ", " + std::to_string(id) + ", " +
         std::to_string(language) + ", " + std::to_string(size) + ", " + Name(arguments) + ")");
     // The system's text for ERROR_PATH_NOT_FOUND, as Windows gives it.
-    const char* text = id == 3 ? "The system cannot find the path specified.\r\n" : "";
-    snprintf(buffer, size, "%s", text);
-    return DWORD(strlen(buffer));
+    std::u16string text = id == 3 ? u"The system cannot find the path specified.\r\n" : u"";
+    text.resize(std::min<size_t>(text.size(), size - 1));
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = 0;
+    return DWORD(text.size());
 }
 
 HICON WINAPI LoadIconA(HINSTANCE module, LPCSTR name) {
@@ -182,12 +199,24 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags) {
     return Fails("ChangeDisplaySettingsA") ? DISP_CHANGE_BADMODE : DISP_CHANGE_SUCCESSFUL;
 }
 
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    Log("MessageBoxA(" + Name(owner) + ", " + Quoted(text) + ", " + Quoted(caption) + ", " + Hex(type) + ")");
+namespace {
+
+int ShowBox(const std::string& call, HWND owner, const std::string& text, const std::string& caption, UINT type) {
+    Log(call + "(" + Name(owner) + ", \"" + text + "\", \"" + caption + "\", " + Hex(type) + ")");
     boxes.push_back(Box{text, caption, type, WindowState.instanceHandle, WindowState.windowHandle,
                         WindowState.deviceContext, WindowState.renderContext});
     auto answer = answers.find(caption);
     return answer == answers.end() ? IDOK : answer->second;
+}
+
+}  // namespace
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    return ShowBox("MessageBoxA", owner, text, caption, type);
+}
+
+int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    return ShowBox("MessageBoxW", owner, NarrowUtf16(text), NarrowUtf16(caption), type);
 }
 
 int WINAPI ShowCursor(BOOL show) {

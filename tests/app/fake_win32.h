@@ -33,14 +33,20 @@ extern std::vector<std::string> calls;
 // "CreateWindowExA", "GetDC", "ChoosePixelFormat", "SetPixelFormat",
 // "wglCreateContext", "wglMakeCurrent" (making the context current),
 // "wglMakeCurrent(NULL)" (releasing it), "wglDeleteContext", "ReleaseDC",
-// "DestroyWindow", "UnregisterClassA", "SetCurrentDirectoryA" (with
+// "DestroyWindow", "UnregisterClassA", "SetCurrentDirectoryW" (with
 // ERROR_PATH_NOT_FOUND, 3) and "InitScene".
 extern std::set<std::string> failing;
 
-// MessageBoxA's answer by caption; IDOK for a caption not listed.
+// The process's command line as GetCommandLineW gives it, in UTF-8: the
+// program's name, then the arguments.
+extern std::string commandLine;
+
+// MessageBoxA's and MessageBoxW's answer by caption; IDOK for a caption not
+// listed.
 extern std::map<std::string, int> answers;
 
-// A message box as shown, with the window state at that moment.
+// A message box as shown (a wide one's texts in UTF-8), with the window state
+// at that moment.
 struct Box {
     std::string text;
     std::string caption;

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows program under Wine, on Xvfb screens, driven like the Linux
-# viewer, in seven scenarios: the start-up question both ways (No: a window
+# viewer, in nine scenarios: the start-up question both ways (No: a window
 # whose picture matches `polyview-tool snapshot` of the same folder; Yes on a
-# 640x480x16 screen: fullscreen); F1 there and back, reloading model and
+# 640x480x16 screen: fullscreen); started in a folder whose name the ANSI
+# code page cannot spell, and with such a folder as its argument, its model
+# saved with a byte-order mark (the picture of the snapshot); F1 there and back, reloading model and
 # texture, and F1 held down switching again and again; Yes on a screen
 # without 640x480: the fallback question, Yes, then No with the closing box;
 # a folder without "Wall.bmp" and the "Initialization Failed." box; an
@@ -19,7 +21,11 @@ POLYVIEW=${POLYVIEW_EXE:?}
 . "$(dirname "$0")/e2e_common.sh"
 use_wine
 : "${POLYVIEW_TOOL:?}" "${X11_CLOSE:?}"
-SCENARIOS=7
+# Wine takes file names and arguments in the locale's character set.
+export LANG=C.UTF-8
+SCENARIOS=9
+# Turkish letters outside code page 1252 (ı, ş, ğ), and a Russian word.
+FAR_FOLDER="Masaüstü/çalışma ğ/модели"
 
 passed=0
 pass() {
@@ -33,6 +39,20 @@ expect_ended_with() {
   [ "$VIEWER_STATUS" = "${1:-0}" ] || fail "exit status $VIEWER_STATUS, not ${1:-0}"
   wineserver -w
   stop_xvfb
+}
+
+# The viewer's window once drawn, its picture held against `polyview-tool
+# snapshot` of DIR; sets id.
+expect_snapshot_frame() {
+  local differ
+  "$POLYVIEW_TOOL" snapshot --dir "$DIR" --out "$WORK/snapshot.png"
+  id=$(wait_window "$TITLE" 30) || fail "no viewer window"
+  wait_drawn || fail "no frame drawn"
+  # Without a window manager Wine draws no frame: the X window is the client area.
+  stable_shot "$id" "$WORK/window.png" || fail "no steady picture"
+  differ=$(differing_pixels "$WORK/window.png" "$WORK/snapshot.png")
+  echo "window against snapshot: $differ of 307200 pixels differ"
+  [ "$differ" -lt 1536 ] || fail "the window's picture differs from the snapshot in $differ pixels"
 }
 
 # The window once switching has come to rest: drawn, and the same before and
@@ -49,20 +69,34 @@ wait_settled_window() {
 # --- No: windowed, the picture of the headless snapshot, Esc -------------
 prepare 1024x768x24 windowed
 [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true  # before timing anything
-"$POLYVIEW_TOOL" snapshot --dir "$DIR" --out "$WORK/snapshot.png"
 launch n
-id=$(wait_window "$TITLE" 30) || fail "no viewer window"
+expect_snapshot_frame
 [ "$(window_geometry "$id" | awk '{ print $3 "x" $4 }')" = 640x480 ] ||
   fail "client area is $(window_geometry "$id"), not 640x480"
-wait_drawn || fail "no frame drawn"
-# Without a window manager Wine draws no frame: the X window is the client area.
-stable_shot "$id" "$WORK/window.png" || fail "no steady picture"
-differ=$(differing_pixels "$WORK/window.png" "$WORK/snapshot.png")
-echo "window against snapshot: $differ of 307200 pixels differ"
-[ "$differ" -lt 1536 ] || fail "the window's picture differs from the snapshot in $differ pixels"
 xdotool windowfocus --sync "$id" && press Escape
 expect_ended_with 0
 pass "windowed, picture as the snapshot, Esc"
+
+# --- Started in a folder the ANSI code page cannot name ------------------
+# The current folder reaches the picture service as UTF-16; the model,
+# opened by its relative name, begins with a byte-order mark.
+prepare 1024x768x24 "$FAR_FOLDER"
+printf '\xEF\xBB\xBF' | cat - "$EXAMPLES/poligon.m" >"$DIR/poligon.m"
+launch n
+expect_snapshot_frame
+xdotool windowfocus --sync "$id" && press Escape
+expect_ended_with 0
+pass "started in $FAR_FOLDER, a model with a byte-order mark, picture as the snapshot"
+
+# --- The same folder as the argument, from the UTF-16 command line ------
+start_xvfb 1024x768x24
+(cd "$WORK" && exec timeout 120 wine "$POLYVIEW" "$(winepath -w "$DIR")") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+VIEWER_PID=$!
+answer_box "Start FullScreen?" n || fail "no start-up question"
+expect_snapshot_frame
+xdotool windowfocus --sync "$id" && press Escape
+expect_ended_with 0
+pass "polyview \"$FAR_FOLDER\", picture as the snapshot"
 
 # --- Yes on 640x480x16: fullscreen, F1 both ways and held, close box -----
 prepare 640x480x16 fullscreen

@@ -74,6 +74,19 @@ TEST_F(ModelLoad, CarriageReturnLineFeedReadsAsOneLineFeed) {
     ExpectVertex(Vertex(2), 11, 12, 13, 14, 15);
 }
 
+TEST_F(ModelLoad, AByteOrderMarkIsSkippedAtTheVeryStartOnly) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string model = Header(1, 0) + "Vertex 1 2 3\nVertex 4 5 6\nVertex 7 8 9\n";
+    Load(mark + model);
+    ASSERT_EQ(ModelStore.triangleCount, 1);
+    ExpectVertex(Vertex(2), 7, 8, 9);
+    // Anywhere else, twice, or cut short, the bytes are text of a data line.
+    for (const std::string& text : {"\n" + mark + model, mark + mark + model, mark.substr(0, 2) + model, mark}) {
+        Load(text);
+        EXPECT_EQ(ModelStore.triangleCount, 0) << text;
+    }
+}
+
 TEST_F(ModelLoad, LineStartingWithBlankIsDataEvenBeforeHash) {
     // " # note" is a data line: it fails the vertex scan and repeats the
     // previous vertex; a line of blanks likewise.
@@ -349,7 +362,8 @@ TEST_F(ReadDataLineTest, DeliversDataLinesThenRepeatsTheLast) {
 
 // LoadModelFile against the plain reference loader on generated files: every
 // kind of line the format knows, in random order and at random places,
-// including CR LF ends, lines that begin with a carriage return, NUL bytes,
+// including a byte-order mark at the start and elsewhere, CR LF ends, lines
+// that begin with a carriage return, NUL bytes,
 // long lines, header lines among the vertex lines and files that end early,
 // some of them across the reader's block boundary. Each file is loaded as the
 // viewer loads it, then on threads in chunks of a few bytes, so that chunk
@@ -362,14 +376,17 @@ TEST_F(ModelLoad, AgreesWithTheReferenceLoaderOnGeneratedFiles) {
         "\rVertex 4 5 6 >> TKoord 7 8\n", "Vertex 9 8 7\r\n", " # blank first\n",
         "\tVertex 1 1 1\n", "vertex 2 2 2\n", "Vertex 0x1p3 inf nan >> TKoord 1e 2\n",
         "Vertex 3 3 3 >> TKoord\n", "Vertex 4\n", "UcgenSayisi >> 3\n", "KaplamaKullanimi >> 0\n",
-        "Vertex 123456789.123456789 -0.000001 1e-40 >> TKoord 3.4e38 -7\n"};
+        "Vertex 123456789.123456789 -0.000001 1e-40 >> TKoord 3.4e38 -7\n",
+        "\xEF\xBB\xBFVertex 5 5 5\n"};
     std::string nul("Vertex 4\0 5 6\n", 14);
     std::mt19937 random(20261207);
     auto pick = [&](size_t n) { return size_t(random() % n); };
     for (int file = 0; file < 600; ++file) {
         int count = int(pick(12)) - 1;
         const char* modes[] = {"1", "0", "2", "x"};
-        std::string text = "UcgenSayisi >> " + std::to_string(count) + "\n" +
+        // Some files begin with a byte-order mark, which the loads skip.
+        std::string text = std::string(pick(4) == 0 ? "\xEF\xBB\xBF" : "") + "UcgenSayisi >> " +
+                           std::to_string(count) + "\n" +
                            (pick(8) == 0 ? "# c\n" : "") + "KaplamaKullanimi >> " + modes[pick(4)] + "\n";
         if (file % 100 == 99) text += "#" + std::string((1 << 20) - text.size() - 3 + pick(6), 'c') + "\n";
         int lines = int(pick(size_t(3 * (count > 0 ? count : 1) + 6)));

@@ -1,6 +1,7 @@
 // A plain model loader built only from ReadDataLine and ScanText: one data
-// line read and scanned per vertex, no fast path; the count bounded by the
-// file's size and cut to the triangles given whole when the file ends. The tests and the fuzz target hold LoadModelFile against
+// line read and scanned per vertex, no fast path; a UTF-8 byte-order mark
+// at the start skipped; the count bounded by the file's size and cut to the
+// triangles given whole when the file ends. The tests and the fuzz target hold LoadModelFile against
 // it.
 #pragma once
 
@@ -35,6 +36,11 @@ inline bool LoadReferenceModel(const char* path, int32_t mode, int32_t maxCount,
     ModelStream stream;
     if (!OpenModelStream(&stream, path)) return true;
     model.isOpened = true;
+    // The mark is found here with a read of its own, and the stream started
+    // behind it before its first read.
+    char start[3] = {};
+    if (ReadFileAt(stream.file, 0, start, 3) == 3 && std::memcmp(start, Utf8ByteOrderMark, 3) == 0)
+        stream.offset = 3;
     ModelLine line = {};
     ReadDataLine(&stream, &line);
     ScanText(line.text, line.length, CountLineFormat, &model.count);

@@ -22,7 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "model/scan_fast.h"
+#include "model/scan.h"
+#include "model/scan_vertex.h"
 #include "scan_formats.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "gl_read_back.h"
-#include "platform/sdl_platform.h"
+#include "platform/sdl/sdl_platform.h"
 
 namespace {
 

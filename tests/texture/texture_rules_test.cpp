@@ -2,7 +2,9 @@
 // texture side rule and the pixel conversion.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -10,12 +12,33 @@
 
 namespace {
 
-std::string Formed(const char* name, const char* directory, char separator) {
-    char fullPath[FullPathCapacity + 16];
-    std::memset(fullPath, '#', sizeof fullPath);
-    if (!FormFullPath(name, directory, separator, fullPath)) return "<refused>";
-    EXPECT_EQ(fullPath[FullPathCapacity], '#') << "wrote past the full-path buffer";
-    return fullPath;
+typedef std::basic_string<PathChar> PathString;
+
+// UTF-8 text in the system's path units (UTF-16 on Windows), and back.
+#ifdef _WIN32
+PathString ToPath(const std::string& text) {
+    PathString path(text.size() + 1, L'\0');
+    path.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &path[0], int(path.size())) - 1));
+    return path;
+}
+std::string FromPath(const PathString& path) {
+    std::string text(4 * path.size() + 1, '\0');
+    text.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, &text[0], int(text.size()), 0, 0) - 1));
+    return text;
+}
+#else
+PathString ToPath(const std::string& text) { return text; }
+std::string FromPath(const PathString& path) { return path; }
+#endif
+
+std::string Formed(const std::string& name, const char* directory, char separator) {
+    PathChar fullPath[FullPathCapacity + 16];
+    std::fill(std::begin(fullPath), std::end(fullPath), PathChar('#'));
+    const PathString pathName = ToPath(name), pathDirectory = ToPath(directory ? directory : "");
+    if (!FormFullPath(pathName.c_str(), directory ? pathDirectory.c_str() : nullptr, PathChar(separator), fullPath))
+        return "<refused>";
+    EXPECT_EQ(fullPath[FullPathCapacity], PathChar('#')) << "wrote past the full-path buffer";
+    return FromPath(fullPath);
 }
 
 // The power of two p with p / sqrt(2) <= s < p * sqrt(2), in integers.
@@ -74,6 +97,25 @@ TEST(FormFullPath, RefusesPathsLongerThanTheSystemTakes) {
     std::string address = "http://" + std::string(most - 7, 'a');
     EXPECT_EQ(Formed(address.c_str(), nullptr, '/'), address);
     EXPECT_EQ(Formed((address + "a").c_str(), nullptr, '/'), "<refused>");
+}
+
+TEST(FormFullPath, AnyLettersCountInTheSystemsUnits) {
+    // Letters outside every ANSI code page come through whole; the limit
+    // counts UTF-16 units on Windows (one for each of these) and bytes
+    // elsewhere (two).
+    const std::string folder = "C:\\Masa\xC3\xBCst\xC3\xBC\\\xC3\xA7" "al\xC4\xB1\xC5\x9F" "ma \xC4\x9F\\\xD0\xBC\xD0\xBE";
+    EXPECT_EQ(Formed("Wall.bmp", folder.c_str(), '\\'), folder + "\\Wall.bmp");
+    const std::string letter = "\xC4\x9F";
+    const size_t letterUnits = ToPath(letter).size();
+#ifdef _WIN32
+    EXPECT_EQ(letterUnits, 1u);
+#endif
+    const size_t most = size_t(FullPathCapacity) - 1, letters = (most - 12) / letterUnits;
+    std::string directory = "C:\\";
+    for (size_t i = 0; i < letters; ++i) directory += letter;
+    directory += std::string(most - 12 - letters * letterUnits, 'd');  // with "\\Wall.bmp": most units
+    EXPECT_EQ(Formed("Wall.bmp", directory.c_str(), '\\'), directory + "\\Wall.bmp");
+    EXPECT_EQ(Formed("Wall.bmp", (directory + "d").c_str(), '\\'), "<refused>");
 }
 
 TEST(ChooseTextureSide, MapsTheDocumentedRanges) {

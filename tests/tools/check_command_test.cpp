@@ -122,6 +122,27 @@ TEST_F(CheckCommand, CleanFilesAreSilent) {
     EXPECT_EQ(plain.summary, dir_ + "/model.m: 1 triangle, mode 0, 0 warnings, 0 errors");
 }
 
+TEST_F(CheckCommand, ByteOrderMarksAndUTF16) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string model = PlainModel(1, "Vertex 0 0 0\r\nVertex 1 0 0\r\nVertex 0 1 0\r\n");
+    CheckOutput out = Check(mark + "# saved by Notepad\r\n" + model);
+    EXPECT_EQ(out.status, 0) << out.raw;
+    ASSERT_EQ(out.diagnostics.size(), 1u) << out.raw;
+    EXPECT_TRUE(Has(out, 1, "note", {"the file begins with a UTF-8 byte-order mark; it is skipped"})) << out.raw;
+    // Only the first is skipped; the second begins the count line.
+    CheckOutput twice = Check(mark + mark + model);
+    EXPECT_TRUE(Has(twice, 1, "error", {"found '\\uFEFFUcgenSayisi >> 1'"})) << twice.raw;
+
+    std::string little = "\xFF\xFE", big;  // UTF-16 with a byte-order mark, and without
+    for (char c : model) little += {c, '\0'}, big += {'\0', c};
+    for (const std::string& text : {little, big}) {
+        CheckOutput utf16 = Check(text);
+        ASSERT_EQ(utf16.diagnostics.size(), 1u) << utf16.raw;
+        EXPECT_TRUE(Has(utf16, 1, "error", {"the file is UTF-16 text", "save it as UTF-8 or ANSI"})) << utf16.raw;
+        EXPECT_EQ(utf16.summary, dir_ + "/model.m: 0 triangles, mode 0, 0 warnings, 1 error");
+    }
+}
+
 TEST_F(CheckCommand, HeaderLinesThatDoNotMatch) {
     const std::string vertices = "Vertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n";
     CheckOutput blank = Check("# c\n UcgenSayisi >> 1\nKaplamaKullanimi >> 0\n" + vertices);

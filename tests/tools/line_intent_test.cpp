@@ -8,10 +8,24 @@
 #include <vector>
 
 #include "line_intent.h"
+#include "model/model_keywords.h"
 #include "model/scan.h"
-#include "model/scan_fast.h"
+#include "model/scan.h"
+#include "model/scan_vertex.h"
 
 namespace {
+
+TEST(LineIntent, QuotesShowWhatTerminalsShowAsNothingEscaped) {
+    auto quote = [](const std::string& text, size_t limit = 40) {
+        return Quote(text.data(), text.data() + text.size(), limit);
+    };
+    EXPECT_EQ(quote("\xEF\xBB\xBFUcgen\tSay\x01\x7F\n"), "'\\uFEFFUcgen\\tSay\\x01\\x7F'");
+    EXPECT_EQ(quote("a\xE2\x80\x8B" "b\xC2\x85" "c\xF3\xA0\x80\x81"), "'a\\u200Bb\\u0085c\\U000E0001'");
+    // Letters are shown as they are, one character each; bytes that are not
+    // UTF-8 are escaped one by one.
+    EXPECT_EQ(quote("\xC3\xBC\xC4\x9F\xD0\xBC\xE4\xB8\x80", 3), "'\xC3\xBC\xC4\x9F\xD0\xBC...'");
+    EXPECT_EQ(quote("\xC4\xFF\xED\xA0\x80"), "'\\xC4\\xFF\\xED\\xA0\\x80'");
+}
 
 TEST(LineIntent, PlainNumbersAreThoseEveryReaderTakesWhole) {
     const struct {
@@ -91,7 +105,9 @@ TEST(LineIntent, PlainLinesReadAsWrittenAndAgreeWithTheFastPath) {
         const char* end = line.data() + line.size();
         const bool isPlain = IsPlainVertexLine(line.data(), end, textured);
         float values[5];
-        if (ScanVertexLine(line.data(), line.size(), textured, values)) {
+        bool isFast = false;
+        ScanVertexFields(line.data(), line.size(), textured, false, values, &isFast);
+        if (isFast) {
             ++taken;
             EXPECT_EQ(IsTakenLineSpaced(line.data(), line.size(), textured), isPlain) << line;
         }

@@ -85,9 +85,7 @@ using namespace platform;
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
     HWND__* window = FindFormattedWindow(dc);
-    if (!window) {
-        return nullptr;
-    }
+    if (!window) return nullptr;
     EmscriptenWebGLContextAttributes attributes = ContextAttributes();
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
         emscripten_webgl_create_context(window->native->canvas.c_str(), &attributes);

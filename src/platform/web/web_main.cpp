@@ -8,6 +8,7 @@
 int main() {
     platform::StartPlatform();
     std::string commandLine;
+    SetStartCommandLine("\"polyview\"");
     int status = WinMain(GetModuleHandleA(nullptr), nullptr, &commandLine[0], SW_SHOWDEFAULT);
     platform::ShutdownPlatform();
     WebReportExit(status);

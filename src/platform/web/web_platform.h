@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host_layer.h"
 #include "platform/window_manager.h"
 
 // A window's page side.
@@ -70,9 +71,6 @@ void MakeNoContextCurrent();
 // Gives the placeholder context and its canvas back; at the end.
 void ReleasePlaceholder();
 
-// Releases every window, context and class still held, and the page's
-// event handlers; for the end of the program.
-void ShutdownPlatform();
 
 }  // namespace platform
 

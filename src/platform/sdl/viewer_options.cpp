@@ -1,6 +1,6 @@
 // The Linux viewer's own options. The Windows build has none: like other
 // Windows programs it ignores what it does not know.
-#include "platform/viewer_options.h"
+#include "platform/sdl/viewer_options.h"
 
 #include <cstdio>
 #include <cstring>

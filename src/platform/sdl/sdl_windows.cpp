@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/sdl_platform.h"
+#include "platform/sdl/sdl_platform.h"
 
 // After the layer's own headers: X11's macros (None, Bool, ...) stay out of them.
 #include <SDL_syswm.h>

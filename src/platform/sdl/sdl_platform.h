@@ -1,12 +1,13 @@
 // Internals of the Win32 subset over SDL2, shared by its sources. Outside
 // src/platform/ only the tests of this layer and the viewer benchmark include
-// it (for ShutdownPlatform and the layer's state).
+// it (for the layer's state).
 #pragma once
 
 #include <SDL.h>
 
 #include <vector>
 
+#include "platform/host_layer.h"
 #include "platform/window_manager.h"
 
 // A window's SDL side.
@@ -67,8 +68,5 @@ std::string FitBoxText(const std::string& text);
 // Virtual-key code of an SDL key, 0 for keys without one.
 int VirtualKeyOf(const SDL_Keysym& key);
 
-// Releases every window, context and class still held; for the end of the
-// process.
-void ShutdownPlatform();
 
 }  // namespace platform

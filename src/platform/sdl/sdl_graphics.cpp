@@ -2,7 +2,7 @@
 // cursor over SDL2's OpenGL windows.
 #include <algorithm>
 
-#include "platform/sdl_platform.h"
+#include "platform/sdl/sdl_platform.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sdl_platform.h"
+#include "platform/sdl/sdl_platform.h"
 
 namespace {
 

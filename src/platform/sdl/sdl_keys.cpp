@@ -1,5 +1,5 @@
 // SDL keys to Win32 virtual-key codes.
-#include "platform/sdl_platform.h"
+#include "platform/sdl/sdl_platform.h"
 
 int platform::VirtualKeyOf(const SDL_Keysym& key) {
     SDL_Keycode sym = key.sym;
