@@ -122,16 +122,8 @@ int RunConvertCommand(int argc, char** argv) {
                 return ExitUsage;
             }
             ++i;
-        } else if (option[0] == '-' && option[1] != '\0') {
-            std::fprintf(stderr, "polyview-tool convert: unknown option '%s'\n", option);
-            return Usage();
-        } else if (!inPath) {
-            inPath = option;
-        } else if (!outPath) {
-            outPath = option;
-        } else {
-            std::fprintf(stderr, "polyview-tool convert: unexpected argument '%s'\n", option);
-            return Usage();
+        } else if (!TakeTwoOperands("convert", option, UsageText, &inPath, &outPath)) {
+            return ExitUsage;
         }
     }
     if (!inPath || !outPath) return Usage();

@@ -21,6 +21,7 @@ const Command commands[] = {
     {"check", RunCheckCommand},
     {"convert", RunConvertCommand},
     {"thumbnail", RunThumbnailCommand},
+    {"export", RunExportCommand},
 };
 
 }  // namespace
@@ -84,6 +85,20 @@ void PrintUsage(FILE* out) {
         "                        warning when the viewer would show nothing. OUT is\n"
         "                        replaced whole or not at all; exit 1 when IN cannot\n"
         "                        be read or the importer crashes or exceeds a limit\n"
+        "  export DIR|MODEL OUT [--format glb|gltf|obj|stl|ply]\n"
+        "                        write what the viewer draws of MODEL (DIR: its\n"
+        "                        \"poligon.m\") through the Open Asset Import\n"
+        "                        Library's exporter, in the format of OUT's extension\n"
+        "                        or --format: glTF 2.0 (.glb, or .gltf and .bin), OBJ\n"
+        "                        (and .mtl), binary STL or PLY. Viewer coordinates,\n"
+        "                        triangles in their order; those with a vertex that\n"
+        "                        is not finite are left out and counted. In mode 1,\n"
+        "                        glTF and OBJ keep the texture coordinates and, for a\n"
+        "                        DIR, the texture the viewer makes of its \"Wall.bmp\"\n"
+        "                        as a PNG (inside .glb, else beside OUT); STL and PLY\n"
+        "                        keep positions only. Prints a summary line; exit 1\n"
+        "                        when the picture cannot be read (the model is then\n"
+        "                        written without texture)\n"
         "\n"
         "  --help                print this text\n"
         "  --version             print the version\n",
@@ -111,6 +126,20 @@ bool ParseLimit(const char* text, int64_t* value) {
     if (end == text || *end != '\0' || errno || number < 1 || number > (1ll << 40)) return false;
     *value = number;
     return true;
+}
+
+bool TakeTwoOperands(const char* command, const char* argument, const char* usage, const char** first,
+                     const char** second) {
+    if (argument[0] == '-' && argument[1] != '\0') {
+        std::fprintf(stderr, "polyview-tool %s: unknown option '%s'\n", command, argument);
+    } else if (!*first || !*second) {
+        *(*first ? second : first) = argument;
+        return true;
+    } else {
+        std::fprintf(stderr, "polyview-tool %s: unexpected argument '%s'\n", command, argument);
+    }
+    std::fputs(usage, stderr);
+    return false;
 }
 
 int main(int argc, char** argv) {

@@ -184,3 +184,15 @@ bool CloseOutputFile(OutputFile* file, bool isWritten, std::string* error) {
     if (isWritten && !isDone) *error = std::strerror(code ? code : EIO);
     return isDone;
 }
+
+bool FinishOutputFile(OutputFile* file, const void* bytes, size_t size, std::string* error) {
+    errno = 0;
+    bool isWritten = std::fwrite(bytes, 1, size, file->stream) == size;
+    if (!isWritten) *error = std::strerror(errno ? errno : EIO);
+    return CloseOutputFile(file, isWritten, error) && isWritten;
+}
+
+bool WriteOutputBytes(const std::string& path, const void* bytes, size_t size, std::string* error) {
+    OutputFile file;
+    return OpenOutputFile(path, &file, error) && FinishOutputFile(&file, bytes, size, error);
+}

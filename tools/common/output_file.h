@@ -32,3 +32,10 @@ bool OpenOutputFile(const std::string& path, OutputFile* file, std::string* erro
 // `isWritten` false, or on failure, the temporary is removed and the target
 // left as it was (a file written through keeps what reached it).
 bool CloseOutputFile(OutputFile* file, bool isWritten, std::string* error);
+
+// Writes `size` bytes as the whole of an opened file and closes it, as
+// CloseOutputFile does.
+bool FinishOutputFile(OutputFile* file, const void* bytes, size_t size, std::string* error);
+
+// Writes `size` bytes as the whole file at `path`, by the rules above.
+bool WriteOutputBytes(const std::string& path, const void* bytes, size_t size, std::string* error);

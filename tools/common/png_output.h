@@ -5,10 +5,15 @@
 #include <string>
 #include <vector>
 
-// Writes width x height RGBA pixels whose first row is the bottom one (as
-// OpenGL reads them back) as a PNG with the top row first. With `keepAlpha`
-// false the PNG is RGB. `path` is written by the tool's output rules
-// (output_file.h). False on failure, with the reason in `error`.
+// Encodes width x height RGBA pixels whose first row is the bottom one (as
+// OpenGL reads them back) as a PNG with the top row first, into `png`. With
+// `keepAlpha` false the PNG is RGB. False on failure, with the reason in
+// `error`.
+bool EncodeBottomUpPng(const uint8_t* rgba, int32_t width, int32_t height, bool keepAlpha,
+                       std::vector<uint8_t>* png, std::string* error);
+
+// Writes the PNG that EncodeBottomUpPng makes to `path`, by the tool's
+// output rules (output_file.h). False on failure, with the reason in `error`.
 bool WriteBottomUpPng(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height,
                       bool keepAlpha, std::string* error);
 
