@@ -136,11 +136,8 @@ int RunThumbnailCommand(int argc, char** argv) {
     const char* outPath = nullptr;
     for (int i = 0; i < argc; ++i) {
         const char* option = argv[i];
+        if (std::strcmp(option, "--help") == 0) return std::fputs(ThumbnailUsage, stdout) < 0 ? 1 : 0;
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (std::strcmp(option, "--help") == 0) {
-            std::fputs(ThumbnailUsage, stdout);
-            return 0;
-        }
         int64_t* limit = std::strcmp(option, "--size") == 0           ? &side
                          : std::strcmp(option, "--memory-limit") == 0 ? &memoryMiB
                          : std::strcmp(option, "--time-limit") == 0   ? &seconds
