@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "render/view.h"
+
 namespace {
 
 // A box names a folder by at most this many characters, the middle left
@@ -68,14 +70,13 @@ const WCHAR PathSeparators[] = {'/', 0};
 // The one file the viewer reads its model from; on Windows in any case, as
 // the system finds it so.
 bool IsModelName(const WideString& name) {
-    static const char model[] = "poligon.m";
-    if (name.size() != sizeof model - 1) return false;
+    if (name.size() != sizeof SceneModelName - 1) return false;
     for (size_t i = 0; i < name.size(); ++i) {
         WCHAR c = name[i];
 #ifdef _WIN32
         if (c >= 'A' && c <= 'Z') c = WCHAR(c - 'A' + 'a');
 #endif
-        if (c != WCHAR(model[i])) return false;
+        if (c != WCHAR(SceneModelName[i])) return false;
     }
     return true;
 }
@@ -145,7 +146,8 @@ bool ApplyCommandLine(int* exitStatus) {
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         size_t nameStart = path.find_last_of(PathSeparators) + 1;  // 0 without a separator
         if (!IsModelName(path.substr(nameStart))) {
-            ShowPathError("Cannot open \"", path, "\": the viewer opens a folder, or the file poligon.m in it.");
+            ShowPathError("Cannot open \"", path,
+                          std::string("\": the viewer opens a folder, or the file ") + SceneModelName + " in it.");
             *exitStatus = 2;
             return false;
         }

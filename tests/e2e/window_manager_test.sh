@@ -18,6 +18,14 @@ require_tools "$E2E_WM" xprop
 : "${POLYVIEW_TOOL:?}" "${X11_CLOSE:?}"
 [ -z "${POLYVIEW_EXE:-}" ] || use_wine
 
+# Scenarios that ran to their end, counted: a Wine that cannot load the
+# program may still end with status 0.
+passed=0
+pass() {
+  passed=$((passed + 1))
+  echo "PASS: $E2E_WM: $*"
+}
+
 ended_with() {
   wait_viewer 20
   [ "$VIEWER_STATUS" = "$1" ] || fail "exit status $VIEWER_STATUS, not $1"
@@ -46,7 +54,7 @@ echo "window against snapshot: $differ of 307200 pixels differ"
 [ "$differ" -lt 1536 ] || fail "the window's picture differs from the snapshot in $differ pixels"
 "$X11_CLOSE" "$id" || fail "could not send the close request"
 ended_with 0
-echo "PASS: $E2E_WM: windowed, picture as the snapshot, close box"
+pass "windowed, picture as the snapshot, close box"
 
 fullscreen() {
   prepare 640x480x16 fullscreen
@@ -66,7 +74,7 @@ fullscreen() {
   wait_pixel 320 240 00FF00 || fail "the texture was not made again after the second F1"
   xdotool windowfocus --sync "$id" && press Escape
   ended_with 0
-  echo "PASS: $E2E_WM: fullscreen, F1 to windowed and back with reloads, Esc"
+  pass "fullscreen, F1 to windowed and back with reloads, Esc"
 }
 
 fallback() {
@@ -83,7 +91,7 @@ fallback() {
   answer_box "Kelmo GL" "$ANSWER_NO" || fail "no fallback question after the second F1"
   answer_box "ERROR" Return || fail "no closing box after the fallback's No"
   ended_with 0
-  echo "PASS: $E2E_WM: fallback Yes, windowed, F1 with a reload, fallback No, closing box"
+  pass "fallback Yes, windowed, F1 with a reload, fallback No, closing box"
 }
 
 # --- Yes: fullscreen on the Linux viewer, the fallback under Wine ---------
@@ -95,4 +103,7 @@ rm "$DIR/Wall.bmp"
 launch "$ANSWER_NO"
 answer_box "ERROR" Return || fail "no error box"
 ended_with 0
-echo "PASS: $E2E_WM: missing texture, error box, status 0"
+pass "missing texture, error box, status 0"
+
+[ "$passed" = 3 ] || fail "$passed of 3 scenarios ran"
+echo "PASS: all 3 scenarios under $E2E_WM against ${POLYVIEW##*/}"
