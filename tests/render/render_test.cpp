@@ -372,3 +372,47 @@ TEST_F(RenderTest, ArrayPathDrawsTheImmediatePathsFramePixelForPixel) {
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 }
+
+// Resident memory of this process in bytes.
+static long ResidentBytes() {
+    long pages = 0, resident = 0;
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (f && std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    if (f) std::fclose(f);
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// 100 reloads give every replaced texture back and keep the memory of the
+// first; a picture that cannot be used keeps the whole scene and says why;
+// the new picture and model are what the next frame draws.
+TEST_F(RenderTest, ReloadsReplaceTheSceneAndLeaveNothingBehind) {
+    std::vector<std::string> triangles(50000, Triangle(0, 0, 0, 1, true));
+    InitWith(Model(1, triangles));
+    std::string why;
+    std::vector<GLuint> names = {wallTexture};
+    long firstLoad = 0;
+    for (int i = 0; i < 100; ++i) {
+        WriteSolidBmp("Wall.bmp", 64, 64, 0, i % 2 ? 0 : 255, i % 2 ? 255 : 0);
+        ASSERT_TRUE(ReloadScene(&why));
+        EXPECT_EQ(why, "");
+        names.push_back(wallTexture);
+        if (i == 0) firstLoad = ResidentBytes();
+    }
+    for (size_t i = 0; i + 1 < names.size(); ++i) EXPECT_FALSE(glIsTexture(names[i])) << names[i];
+    EXPECT_TRUE(glIsTexture(wallTexture));
+    EXPECT_LE(ResidentBytes(), firstLoad + firstLoad / 10) << "first load: " << firstLoad;
+    EXPECT_EQ(At(Frame(), Width / 2, Height / 2).b, 255);  // the last picture: blue
+
+    WriteText("Wall.bmp", "not a picture");
+    WriteText("poligon.m", Model(0, {}));
+    EXPECT_FALSE(ReloadScene(&why));
+    EXPECT_EQ(why, "Wall.bmp: not a BMP, PNG, JPEG or GIF picture");
+    EXPECT_EQ(wallTexture, names.back());
+    EXPECT_EQ(ModelStore.triangleCount, 50000);
+
+    WriteSolidBmp("Wall.bmp", 8, 8, 0, 255, 0);
+    EXPECT_TRUE(ReloadScene(&why));
+    EXPECT_EQ(why, "poligon.m: 0 triangles");
+    EXPECT_FALSE(glIsTexture(names.back()));
+    EXPECT_EQ(ModelStore.triangleCount, 0);
+}
