@@ -74,8 +74,7 @@ make_folder() {
   echo "$dir"
 }
 
-# start_viewer DIR: runs polyview with DIR as its current directory, with the
-# arguments in VIEWER_ARGS (split at blanks) where a script sets them.
+# start_viewer DIR: runs polyview (and VIEWER_ARGS) with DIR as its current directory.
 start_viewer() {
   (cd "$1" && exec timeout 60 "$POLYVIEW" ${VIEWER_ARGS:-}) >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
   VIEWER_PID=$!

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -373,13 +374,11 @@ TEST_F(RenderTest, ArrayPathDrawsTheImmediatePathsFramePixelForPixel) {
     }
 }
 
-// Resident memory of this process in bytes.
-static long ResidentBytes() {
+// Resident memory of this process in pages.
+static long ResidentPages() {
     long pages = 0, resident = 0;
-    FILE* f = std::fopen("/proc/self/statm", "r");
-    if (f && std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    if (f) std::fclose(f);
-    return resident * sysconf(_SC_PAGESIZE);
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return resident;
 }
 
 // 100 reloads give every replaced texture back and keep the memory of the
@@ -393,14 +392,13 @@ TEST_F(RenderTest, ReloadsReplaceTheSceneAndLeaveNothingBehind) {
     long firstLoad = 0;
     for (int i = 0; i < 100; ++i) {
         WriteSolidBmp("Wall.bmp", 64, 64, 0, i % 2 ? 0 : 255, i % 2 ? 255 : 0);
-        ASSERT_TRUE(ReloadScene(&why));
-        EXPECT_EQ(why, "");
+        ASSERT_TRUE(ReloadScene(&why) && why.empty()) << why;
         names.push_back(wallTexture);
-        if (i == 0) firstLoad = ResidentBytes();
+        if (i == 0) firstLoad = ResidentPages();
     }
     for (size_t i = 0; i + 1 < names.size(); ++i) EXPECT_FALSE(glIsTexture(names[i])) << names[i];
     EXPECT_TRUE(glIsTexture(wallTexture));
-    EXPECT_LE(ResidentBytes(), firstLoad + firstLoad / 10) << "first load: " << firstLoad;
+    EXPECT_LE(ResidentPages(), firstLoad + firstLoad / 10) << "first load: " << firstLoad;
     EXPECT_EQ(At(Frame(), Width / 2, Height / 2).b, 255);  // the last picture: blue
 
     WriteText("Wall.bmp", "not a picture");
