@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench_random.h"
+#include "bench_support.h"
 
 #include "app/scene_reload.h"
 #include "app/window_state.h"
@@ -49,7 +50,7 @@ void Pass() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    ServeSceneReload(WindowState.windowHandle, title);
+    if (!ServeSceneReload(WindowState.windowHandle, title)) return;
     DrawScene();
     SwapBuffers(WindowState.deviceContext);
     glFinish();
@@ -130,14 +131,8 @@ bool MeasureSaves(const char* label, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!getenv("DISPLAY")) {
-        std::vector<char*> command = {const_cast<char*>(POLYVIEW_WITH_XVFB), const_cast<char*>("1024x768x24")};
-        command.insert(command.end(), argv, argv + argc);
-        command.push_back(nullptr);
-        execv(command[0], command.data());
-        perror(command[0]);
-        return 1;
-    }
+    RerunUnderXvfbWithoutDisplay(POLYVIEW_WITH_XVFB, argc, argv);
+    if (!getenv("DISPLAY")) return 1;
     const int runs = argc > 1 ? atoi(argv[1]) : 10, bigRuns = argc > 2 ? atoi(argv[2]) : 4;
     const int reloads = argc > 3 ? atoi(argv[3]) : 100;
     char pattern[] = "/tmp/polyview-reload-bench-XXXXXX";

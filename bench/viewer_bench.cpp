@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench_random.h"
+#include "bench_support.h"
 
 #include "app/window_state.h"
 #include "model/model_format.h"
@@ -158,15 +159,8 @@ bool MeasureFolder(const char* label, int runs, void (*draw)()) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!getenv("DISPLAY")) {
-        // The same command, arguments included, under the script.
-        std::vector<char*> command = {const_cast<char*>(POLYVIEW_WITH_XVFB), const_cast<char*>("1024x768x24")};
-        command.insert(command.end(), argv, argv + argc);
-        command.push_back(nullptr);
-        execv(command[0], command.data());
-        perror(command[0]);
-        return 1;
-    }
+    RerunUnderXvfbWithoutDisplay(POLYVIEW_WITH_XVFB, argc, argv);
+    if (!getenv("DISPLAY")) return 1;
     int runs = argc > 1 ? atoi(argv[1]) : 20;
     int bigRuns = argc > 2 ? atoi(argv[2]) : 3;
     const int bigCount = 1000000;
