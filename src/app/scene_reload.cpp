@@ -58,10 +58,11 @@ bool HoldsFrame(Clock::time_point now) {
 
 // When a change first seen `now` (and not at the look before) was made: the
 // file's own time where it is finer than seconds and falls between the two
-// looks; otherwise, to be safe, now.
+// looks, plus the tick of the coarse clock the system stamps files with
+// (a few milliseconds); otherwise, to be safe, now.
 Clock::time_point ChangedAt(const FileStamp& stamp, Clock::time_point now) {
     if (!stamp.exists || stamp.changeTime % 1000000000 == 0) return now;
-    const int64_t age = FileClockNow() - stamp.changeTime;
+    const int64_t age = FileClockNow() - stamp.changeTime - 10000000;
     if (age < 0) return now;
     const Clock::time_point at = now - std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(age));
     return at < watch.lastLook ? watch.lastLook : at;
