@@ -231,11 +231,12 @@ bool MeasureProgram(const char* const* argv, ProgramMeasure* out) {
     return true;
 }
 
-void RerunUnderXvfbWithoutDisplay(const char* withXvfb, int argc, char** argv) {
-    if (getenv("DISPLAY")) return;
+bool HasDisplayOrRerun(const char* withXvfb, int argc, char** argv) {
+    if (getenv("DISPLAY")) return true;
     std::vector<char*> command = {const_cast<char*>(withXvfb), const_cast<char*>("1024x768x24")};
     command.insert(command.end(), argv, argv + argc);
     command.push_back(nullptr);
     execv(command[0], command.data());
     perror(command[0]);
+    return false;
 }

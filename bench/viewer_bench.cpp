@@ -159,8 +159,7 @@ bool MeasureFolder(const char* label, int runs, void (*draw)()) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    RerunUnderXvfbWithoutDisplay(POLYVIEW_WITH_XVFB, argc, argv);
-    if (!getenv("DISPLAY")) return 1;
+    if (!HasDisplayOrRerun(POLYVIEW_WITH_XVFB, argc, argv)) return 1;
     int runs = argc > 1 ? atoi(argv[1]) : 20;
     int bigRuns = argc > 2 ? atoi(argv[2]) : 3;
     const int bigCount = 1000000;
