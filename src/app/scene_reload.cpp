@@ -68,11 +68,13 @@ Clock::time_point ChangedAt(const FileStamp& stamp, Clock::time_point now) {
     return at < watch.lastLook ? watch.lastLook : at;
 }
 
-// Looks at the stamps when due; asks for a reload once a file differs from
-// what was loaded and neither has changed for QuietTime.
+// Looks at the stamps when due, and in every pass while frames take longer
+// than the looks' interval and no change waits; asks for a reload once a
+// file differs from what was loaded and neither has changed for QuietTime.
 void LookAtSceneFiles() {
     const Clock::time_point now = Clock::now();
-    if (!watch.isOn || now < watch.nextLook) return;
+    const bool isSlow = watch.framePeriod >= std::chrono::milliseconds(WatchPollMilliseconds);
+    if (!watch.isOn || (now < watch.nextLook && (!isSlow || watch.pendingSince != Clock::time_point()))) return;
     bool isChanged = false;
     Clock::time_point quietSince = watch.files[0].quietSince;
     for (WatchedFile& file : watch.files) {
