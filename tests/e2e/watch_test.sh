@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # --watch, on the Linux viewer (or, with the argument "wine", the Windows
 # program under Wine, which takes the rename save only): each kind of save
-# shows the new scene in the same window as `polyview-tool snapshot` draws
-# it, no frame or title shows a save in progress, and the title says why a
-# picture could not be used while the last scene stays.
+# (rename, in place, delete and create, a link pointed elsewhere) shows the
+# new scene in the same window as `polyview-tool snapshot` draws it, no
+# frame or title shows a save in progress, and the title says why a picture
+# could not be used while the last scene stays.
 set -euo pipefail
 if [ "${1:-}" = wine ]; then POLYVIEW=${POLYVIEW_EXE:?}; fi
 . "$(dirname "$0")/e2e_common.sh"
@@ -41,6 +42,7 @@ finish() {
   [ "$VIEWER_STATUS" = 0 ] || fail "exit status $VIEWER_STATUS"
 }
 unchanged() { :; }
+house_picture() { cp "$WORK/house/Wall.bmp" "$1/Wall.bmp"; }
 # Three white triangles side by side: a model that is shorter while written.
 three_triangles() {
   { printf 'UcgenSayisi >> 3\nKaplamaKullanimi >> 0\n'
@@ -98,4 +100,12 @@ mv "$WORK/green/Wall.bmp" "$DIR/Wall.bmp"
 wait_title "$TITLE"
 wait_frame green
 echo "PASS: a picture that is not one, then a good one"
+
+stage linked house_picture
+cp "$DIR/Wall.bmp" "$WORK/green.bmp"
+ln -sfn "$WORK/linked/Wall.bmp" "$DIR/Wall.bmp"
+wait_frame linked
+ln -sfn "$WORK/green.bmp" "$DIR/Wall.bmp"
+wait_frame green
+echo "PASS: the picture a link, pointed elsewhere"
 finish
