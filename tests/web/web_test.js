@@ -12,6 +12,7 @@ const childProcess = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
+const {pathToFileURL} = require('url');
 const {Browser, serveFolder, decodePng} = require('./browser.js');
 
 const site = process.env.POLYVIEW_SITE;
@@ -30,14 +31,14 @@ function check(condition, message) {
 }
 
 // The page and what it said; `serve` starts the server (the test's own by
-// default); `flags` are the browser's own.
-async function openPage(folder, serve = serveFolder, flags = []) {
+// default); `flags` are the browser's own; `query` follows the page's name.
+async function openPage(folder, serve = serveFolder, flags = [], query = '') {
   const server = await serve(folder);
   const browser = await Browser.launch(flags);
   const log = pageLog = [];
   browser.on('Runtime.consoleAPICalled', (p) => log.push(p.args.map((a) => a.value).join(' ')));
   browser.on('Runtime.exceptionThrown', (p) => log.push('exception: ' + JSON.stringify(p.exceptionDetails)));
-  await browser.navigate(server.url + 'polyview.html');
+  await browser.navigate(server.url + 'polyview.html' + query);
   const page = {browser, server, log};
 
   // Waits until `expression` is true in the page; its value.
@@ -171,13 +172,27 @@ function folderWith(name, files) {
   return dir;
 }
 
-// A copy of the site whose example folder holds `files` instead.
+// A copy of the site whose example folder holds `files` instead, for a
+// link to it: ?dir=examples.
 function siteWith(name, files) {
   const dir = path.join(work, name);
   fs.cpSync(site, dir, {recursive: true});
   fs.rmSync(path.join(dir, 'examples'), {recursive: true});
   folderWith(path.join(name, 'examples'), files);
   return dir;
+}
+
+// No server: the folder's files opened as file: URLs.
+async function openAsFiles(folder) {
+  return {url: pathToFileURL(folder).href + '/', requests: [], close: async () => {}};
+}
+
+// The page says why a link was not opened (and offers the example or a
+// drop); what it says.
+async function linkRefused(page) {
+  await page.until('!document.getElementById("polyview-link-offer").hidden', 'the offer of the example or a drop');
+  check(await page.browser.evaluate('polyview.starts') === 0, 'the program was started after all');
+  return page.browser.evaluate('document.getElementById("polyview-link-says").textContent');
 }
 
 // Serves through scripts/serve-web.sh on a free port.
@@ -198,41 +213,57 @@ function serveWithScript(folder) {
   });
 }
 
+// The question with the focus on it, answered No from the keyboard; the
+// example's frame against polyview-tool snapshot; Esc ends with status 0.
+async function showsExample(page) {
+  try {
+    const box = await page.box('Start FullScreen?');
+    check(box.text === 'Would You Like To Run In Fullscreen Mode?' && box.buttons.join() === 'Yes,No',
+          `the question is ${JSON.stringify(box)}`);
+    const focus = await page.browser.evaluate('document.activeElement.closest(".polyview-box") && document.activeElement.textContent');
+    check(focus === 'Yes', `the keyboard focus is not on the question's Yes but on ${focus}`);
+    await page.browser.press('Escape');
+    const id = await page.window(false);
+    const size = await page.browser.evaluate(`(() => { const c = document.querySelector('#${id} canvas');
+        return [c.width, c.height, c.clientWidth, c.clientHeight, document.activeElement === c]; })()`);
+    check(size.join() === '640,480,640,480,true', `the canvas (size, shown size, focus) is ${size}`);
+    const picture = await page.picture(id);
+    check(near(pixel(picture, 5, 5), [0, 0, 0], 0), `the background at 5,5 is ${pixel(picture, 5, 5)}`);
+    if (process.env.POLYVIEW_TOOL && fs.existsSync(process.env.POLYVIEW_TOOL)) {
+      const snapshot = path.join(work, 'snapshot.png');
+      childProcess.execFileSync(process.env.POLYVIEW_TOOL, ['snapshot', '--dir', path.join(site, 'examples'), '--out', snapshot]);
+      const differing = differingPixels(picture, decodePng(fs.readFileSync(snapshot)), channelTolerance);
+      console.log(`the page's frame against polyview-tool snapshot: ${differing} of 307200 pixels differ by more than ${channelTolerance}`);
+      check(differing <= pixelTolerance, `${differing} pixels differ from the snapshot`);
+    } else {
+      console.log('SKIPPED (part): no polyview-tool to compare the frame with; checked by probes only');
+      check(near(pixel(picture, 320, 300), [0, 0, 0], 40) === false, 'no house in the middle of the view');
+    }
+    await page.browser.press('Escape');
+    const status = await page.ended();
+    check(status === 0, `exit status after Esc is ${status}`);
+    const note = await page.browser.evaluate('document.getElementById("polyview-ended").hidden ? "" : document.getElementById("polyview-ended-text").textContent');
+    check(note === 'polyview ended with exit status 0.', `the page says "${note}"`);
+    check(await page.browser.evaluate('!document.querySelector(".polyview-window:not([hidden])")'), 'a window is left');
+  } finally {
+    await page.close();
+  }
+}
+
 const scenarios = {
-  // Served by scripts/serve-web.sh: the question with the focus on it,
-  // answered No from the keyboard; the example's frame against
-  // polyview-tool snapshot; Esc ends with status 0.
+  // Served by scripts/serve-web.sh.
   async example() {
-    const page = await openPage(site, serveWithScript);
+    await showsExample(await openPage(site, serveWithScript));
+  },
+
+  // The unpacked zip opened as a file: the program and the example are
+  // inside the page. A link from there needs a server, and the page says so.
+  async file_page() {
+    await showsExample(await openPage(site, openAsFiles));
+    const page = await openPage(site, openAsFiles, [], '?dir=examples');
     try {
-      const box = await page.box('Start FullScreen?');
-      check(box.text === 'Would You Like To Run In Fullscreen Mode?' && box.buttons.join() === 'Yes,No',
-            `the question is ${JSON.stringify(box)}`);
-      const focus = await page.browser.evaluate('document.activeElement.closest(".polyview-box") && document.activeElement.textContent');
-      check(focus === 'Yes', `the keyboard focus is not on the question's Yes but on ${focus}`);
-      await page.browser.press('Escape');
-      const id = await page.window(false);
-      const size = await page.browser.evaluate(`(() => { const c = document.querySelector('#${id} canvas');
-          return [c.width, c.height, c.clientWidth, c.clientHeight, document.activeElement === c]; })()`);
-      check(size.join() === '640,480,640,480,true', `the canvas (size, shown size, focus) is ${size}`);
-      const picture = await page.picture(id);
-      check(near(pixel(picture, 5, 5), [0, 0, 0], 0), `the background at 5,5 is ${pixel(picture, 5, 5)}`);
-      if (process.env.POLYVIEW_TOOL && fs.existsSync(process.env.POLYVIEW_TOOL)) {
-        const snapshot = path.join(work, 'snapshot.png');
-        childProcess.execFileSync(process.env.POLYVIEW_TOOL, ['snapshot', '--dir', path.join(site, 'examples'), '--out', snapshot]);
-        const differing = differingPixels(picture, decodePng(fs.readFileSync(snapshot)), channelTolerance);
-        console.log(`the page's frame against polyview-tool snapshot: ${differing} of 307200 pixels differ by more than ${channelTolerance}`);
-        check(differing <= pixelTolerance, `${differing} pixels differ from the snapshot`);
-      } else {
-        console.log('SKIPPED (part): no polyview-tool to compare the frame with; checked by probes only');
-        check(near(pixel(picture, 320, 300), [0, 0, 0], 40) === false, 'no house in the middle of the view');
-      }
-      await page.browser.press('Escape');
-      const status = await page.ended();
-      check(status === 0, `exit status after Esc is ${status}`);
-      const note = await page.browser.evaluate('document.getElementById("polyview-ended").hidden ? "" : document.getElementById("polyview-ended-text").textContent');
-      check(note === 'polyview ended with exit status 0.', `the page says "${note}"`);
-      check(await page.browser.evaluate('!document.querySelector(".polyview-window:not([hidden])")'), 'a window is left');
+      const says = await linkRefused(page);
+      check(/opened as a file.*served over http or https/.test(says), `the page says "${says}"`);
     } finally {
       await page.close();
     }
@@ -394,6 +425,40 @@ const scenarios = {
     }
   },
 
+  // ?dir= on a second server: fetched where that host allows it, refused where it does not, and an address
+  // holding markup shown as text; the page says why and starts nothing.
+  async link() {
+    folderWith('model', {'Wall.bmp': bmp(64, 64, quadrants), 'poligon.m': fillingModel});
+    const allowing = await serveFolder(work, {'Access-Control-Allow-Origin': '*'});
+    const refusing = await serveFolder(work);
+    let page = await openPage(site, serveFolder, [], `?dir=${allowing.url}model`);
+    try {
+      await page.box('Start FullScreen?');
+      await page.browser.press('Escape');
+      const id = await page.window(false);
+      expectQuadrants(await page.picture(id), 0, 'the linked model');
+      await page.close();
+
+      page = await openPage(site, serveFolder, [], `?dir=${refusing.url}model/`);
+      let says = await linkRefused(page);
+      check(says.startsWith(`Could not fetch Wall.bmp from ${refusing.url}model/Wall.bmp: `) &&
+            says.includes('Access-Control-Allow-Origin') && refusing.requests.includes('GET /model/Wall.bmp'),
+            `without the host's permission the page says "${says}"`);
+      await page.close();
+
+      const markup = '<img src=x onerror="window.ran=1"><script>window.ran=2</script>';
+      page = await openPage(site, serveFolder, [], '?dir=' + encodeURIComponent(markup));
+      says = await linkRefused(page);
+      check(says.includes(`${page.server.url}${markup}/poligon.m: not found (HTTP 404)`), `the page says "${says}"`);
+      const ran = await page.browser.evaluate('typeof window.ran + document.querySelectorAll("img, #polyview-link-says script").length');
+      check(ran === 'undefined0', `the markup in the link made elements or ran (${ran})`);
+    } finally {
+      await page.close();
+      await allowing.close();
+      await refusing.close();
+    }
+  },
+
   // No WebGL: the rendering context's box, then the end and why.
   async no_webgl() {
     const page = await openPage(site, serveFolder, ['--disable-3d-apis']);
@@ -413,9 +478,10 @@ const scenarios = {
 
   // Without Wall.bmp: "Initialization Failed." after the window; status 0.
   async missing_picture() {
-    const page = await openPage(siteWith('no-picture', {'poligon.m': fillingModel}));
+    const page = await openPage(site);
     try {
       await page.box('Start FullScreen?');
+      await page.browser.evaluate('polyview.instance.FS.unlink("Wall.bmp")');
       await page.browser.press('Escape');
       const box = await page.box('ERROR');
       check(box.text === 'Initialization Failed.' && box.buttons.join() === 'OK', `the box is ${JSON.stringify(box)}`);
@@ -446,7 +512,8 @@ const scenarios = {
       ['a PNG cut short', Buffer.from([0x89, 0x50, 0x4E, 0x47, 13, 10, 26, 10, 0, 0, 0, 13, 0x49, 0x48]), true],
       ['a file over 257 MiB', tooLarge, false],
     ];
-    const page = await openPage(siteWith('hostile', {'Wall.bmp': cases[0][1], 'poligon.m': fillingModel}));
+    const page = await openPage(siteWith('hostile', {'Wall.bmp': cases[0][1], 'poligon.m': fillingModel}), serveFolder, [],
+                                '?dir=examples');
     try {
       for (let i = 0; i < cases.length; ++i) {
         const [what, bytes, isDecoded] = cases[i];
