@@ -13,7 +13,7 @@
 #include "headless_gl.h"
 #include "render/view.h"
 #include "texture/texture.h"
-#include "texture_failure.h"
+#include "texture/texture_failure.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include "png_output.h"
 #include "render/view.h"
 #include "texture/texture.h"
-#include "texture_failure.h"
+#include "texture/texture_failure.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "render/render.h"
 #include "render/view.h"
 #include "texture/texture.h"
-#include "texture_failure.h"
+#include "texture/texture_failure.h"
 
 namespace {
 

@@ -1,9 +1,11 @@
 // The command line: split by the C runtime's rules, and the start folder.
 #include "app/command_line.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <iterator>
 
+#include "app/scene_reload.h"
 #include "render/view.h"
 
 namespace {
@@ -81,6 +83,17 @@ bool IsModelName(const WideString& name) {
     return true;
 }
 
+// "--watch", wherever it stands, asks for the watch and is no folder.
+std::vector<WideString> TakeWatchOption(std::vector<WideString> arguments) {
+    static const WCHAR watch[] = {'-', '-', 'w', 'a', 't', 'c', 'h', 0};
+    for (size_t i = arguments.size(); i-- > 0;) {
+        if (arguments[i] != watch) continue;
+        isSceneWatchWanted = true;
+        arguments.erase(arguments.begin() + std::ptrdiff_t(i));
+    }
+    return arguments;
+}
+
 }  // namespace
 
 std::vector<WideString> SplitCommandLine(const WCHAR* commandLine) {
@@ -129,7 +142,7 @@ const WCHAR* SkipProgramName(const WCHAR* commandLine) {
 }
 
 bool ApplyCommandLine(int* exitStatus) {
-    std::vector<WideString> arguments = SplitCommandLine(SkipProgramName(GetCommandLineW()));
+    std::vector<WideString> arguments = TakeWatchOption(SplitCommandLine(SkipProgramName(GetCommandLineW())));
     if (arguments.empty()) return true;
     if (arguments.size() > 1) {
         MessageBoxA(nullptr, "Too many arguments: the only one is the folder to start in.", "ERROR",

@@ -23,7 +23,9 @@ const WCHAR* SkipProgramName(const WCHAR* commandLine);
 // Acts on the process's command line (GetCommandLineW: UTF-16, so that any
 // folder name arrives whole): with a folder, makes it the current directory,
 // so that the viewer works as if started there; with a file named
-// "poligon.m" (the model, as a file manager hands it over), its folder. False
+// "poligon.m" (the model, as a file manager hands it over), its folder.
+// "--watch" among the arguments sets isSceneWatchWanted (scene_reload.h) and
+// is not counted. False
 // after a message box that says why not (another file: status 2); `exitStatus`
 // is then the status to end with.
 bool ApplyCommandLine(int* exitStatus);

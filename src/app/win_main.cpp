@@ -1,6 +1,7 @@
 // The entry point: the start-up question, the first build, and the loop that
 // drains window messages and draws a frame whenever none is waiting.
 #include "app/command_line.h"
+#include "app/scene_reload.h"
 #include "app/window_state.h"
 #include "render/render.h"
 #include "render/view.h"
@@ -43,6 +44,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         WindowState.isFullscreen = false;
     }
 
+    // Stamps taken before the first load, so that a change made while it
+    // reads is seen.
+    if (isSceneWatchWanted) StartSceneWatch();
     if (!OpenRenderWindow(windowTitle, windowWidth, windowHeight, windowColorBits,
                           WindowState.isFullscreen)) {
         return 0;
@@ -62,6 +66,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // Taken in every idle pass, so a tap while minimized is not kept
         // for later.
         const bool isEscapeDown = TakeKey(VK_ESCAPE);
+        // A reload (asked for, or seen due by the watch) before the frame.
+        if (!isEscapeDown) ServeSceneReload(WindowState.windowHandle, windowTitle);
         if (WindowState.isActive) {
             if (isEscapeDown) {
                 quitRequested = true;

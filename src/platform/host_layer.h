@@ -24,6 +24,8 @@ bool CreateNativeWindow(HWND__* window);
 // Gives it back; a rendering context current on it is released first.
 void DestroyNativeWindow(HWND__* window);
 void ShowNativeWindow(HWND__* window, bool isShown);
+// Shows the window's title as it now is.
+void SetNativeWindowTitle(HWND__* window);
 // SW_MINIMIZE, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED or SW_RESTORE.
 void ChangeNativeWindowState(HWND__* window, int showCommand);
 void RaiseNativeWindow(HWND__* window);

@@ -401,6 +401,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
                             int x, int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param);
 BOOL WINAPI DestroyWindow(HWND window);
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
 BOOL WINAPI ShowWindow(HWND window, int command);
 BOOL WINAPI SetForegroundWindow(HWND window);
 HWND WINAPI SetFocus(HWND window);

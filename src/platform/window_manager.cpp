@@ -360,6 +360,16 @@ BOOL WINAPI DestroyWindow(HWND handle) {
     return TRUE;
 }
 
+BOOL WINAPI SetWindowTextA(HWND handle, LPCSTR text) {
+    HWND__* window = FindLiveWindow(handle);
+    if (!window) {
+        return FALSE;
+    }
+    window->title = text ? text : "";
+    SetNativeWindowTitle(window);
+    return TRUE;
+}
+
 BOOL WINAPI ShowWindow(HWND handle, int command) {
     HWND__* window = FindLiveWindow(handle);
     if (!window) {

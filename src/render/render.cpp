@@ -7,6 +7,7 @@
 #include "model/model.h"
 #include "render/view.h"
 #include "texture/texture.h"
+#include "texture/texture_failure.h"
 
 GLuint wallTexture = 0;
 
@@ -34,10 +35,29 @@ void SetSceneState() {
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 }
 
+void LoadSceneModel() {
+    LoadModelFile(SceneModelName);
+}
+
 bool InitSceneReported(TextureLoadReport* report) {
     SetSceneState();
     if (!LoadPictureTextureReported(ScenePictureName, &wallTexture, report)) return false;
-    LoadModelFile(SceneModelName);
+    LoadSceneModel();
+    return true;
+}
+
+bool ReloadScene(std::string* why) {
+    TextureLoadReport report;
+    GLuint texture = 0;
+    if (!LoadPictureTextureReported(ScenePictureName, &texture, &report)) {
+        *why = std::string(ScenePictureName) + ": " + DescribeTextureFailure(report);
+        return false;
+    }
+    // The texture it replaces is given back, so that reloads leave none behind.
+    if (wallTexture != 0) glDeleteTextures(1, &wallTexture);
+    wallTexture = texture;
+    LoadSceneModel();
+    *why = ModelStore.triangleCount > 0 ? "" : std::string(SceneModelName) + ": 0 triangles";
     return true;
 }
 

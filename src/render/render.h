@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -30,6 +31,18 @@ void SetSceneState();
 // polyview-tool snapshot, which says why a scene could not be made).
 struct TextureLoadReport;
 bool InitSceneReported(TextureLoadReport* report);
+
+// Reads "poligon.m" into the model store: the one model load of InitScene
+// and of ReloadScene.
+void LoadSceneModel();
+
+// Loads the scene again in the current rendering context: the new texture
+// first; on success the old texture is deleted and the model read again
+// (LoadSceneModel). False keeps the last good scene and says why in `why`
+// ("Wall.bmp: " and the reason); true leaves in `why` what the viewer
+// notes about the new scene ("poligon.m: 0 triangles" for a model that
+// reads as nothing), or nothing.
+bool ReloadScene(std::string* why);
 
 // Draws one frame of the model 5 units in front of the viewer. Returns 1: an
 // integer truth value that the interface keeps, though drawing cannot fail

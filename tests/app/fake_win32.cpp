@@ -271,6 +271,11 @@ BOOL WINAPI DestroyWindow(HWND handle) {
     return Fails("DestroyWindow") ? FALSE : TRUE;
 }
 
+BOOL WINAPI SetWindowTextA(HWND handle, LPCSTR text) {
+    Log("SetWindowTextA(" + Name(handle) + ", " + Quoted(text) + ")");
+    return TRUE;
+}
+
 BOOL WINAPI ShowWindow(HWND handle, int command) {
     Log("ShowWindow(" + Name(handle) + ", " + std::to_string(command) + ")");
     return FALSE;
@@ -390,6 +395,12 @@ void ResizeScene(int32_t width, int32_t height) {
 bool InitScene() {
     Log("InitScene()");
     return !Fails("InitScene");
+}
+
+bool ReloadScene(std::string* why) {
+    Log("ReloadScene()");
+    *why = Fails("ReloadScene") ? "Wall.bmp: not a picture" : "";
+    return !Fails("ReloadScene");
 }
 
 int DrawScene() {

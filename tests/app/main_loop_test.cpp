@@ -1,5 +1,6 @@
 // The entry point and its message and frame loop, against the recording fake.
 #include "app_test.h"
+#include "app/scene_reload.h"
 
 namespace {
 
@@ -111,6 +112,20 @@ TEST_F(MainLoopTest, ClosingTheWindowEndsWithZeroAndDestroysItOnlyInTheFinalTear
                                "DestroyWindow(hWnd)",
                            }));
     EXPECT_EQ(fake::script.size(), 1u);
+}
+
+// A request is served in the next idle pass, before its frame; a failed
+// reload's reason follows the title, and the next good one takes it away.
+TEST_F(MainLoopTest, ReloadsInPlaceBeforeTheNextFrameAndTitlesTheOutcome) {
+    fake::answers["Start FullScreen?"] = IDNO;
+    fake::script = {Idle([] { RequestSceneReload(); fake::failing = {"ReloadScene"}; }),
+                    Idle([] { RequestSceneReload(); fake::failing.clear(); }), Idle(), Message(WM_QUIT, 0)};
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(fake::CallsNamed({"ReloadScene", "SetWindowTextA", "DrawScene", "CreateWindowExA"}),
+              Calls({windowedCreate, "ReloadScene()",
+                     "SetWindowTextA(hWnd, \"Kelmo's OpenGL Framework - Wall.bmp: not a picture\")",
+                     "DrawScene()", "ReloadScene()", "SetWindowTextA(hWnd, \"Kelmo's OpenGL Framework\")",
+                     "DrawScene()", "DrawScene()"}));
 }
 
 TEST_F(MainLoopTest, EscWhileActiveEndsWithZeroWithoutDrawing) {

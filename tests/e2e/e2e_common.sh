@@ -76,7 +76,7 @@ make_folder() {
 
 # start_viewer DIR: runs polyview with DIR as its current directory.
 start_viewer() {
-  (cd "$1" && exec timeout 60 "$POLYVIEW") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+  (cd "$1" && exec timeout 60 "$POLYVIEW" ${VIEWER_ARGS:-}) >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
   VIEWER_PID=$!
 }
 

@@ -239,6 +239,10 @@ void ShowNativeWindow(HWND__* window, bool isShown) {
     }
 }
 
+void SetNativeWindowTitle(HWND__* window) {
+    SDL_SetWindowTitle(window->native->sdlWindow, window->title.c_str());
+}
+
 void ChangeNativeWindowState(HWND__* window, int showCommand) {
     SDL_Window* sdlWindow = window->native->sdlWindow;
     if (showCommand == SW_MINIMIZE || showCommand == SW_SHOWMINIMIZED) {

@@ -7,19 +7,29 @@
 
 namespace {
 
-const char* const usageLine = "usage: polyview [DIR | DIR/poligon.m] | --help | --version\n";
+const char* const usageLine = "usage: polyview [--watch] [DIR | DIR/poligon.m] | --help | --version\n";
 
-// --help: the usage line and these two.
+// --help: the usage line and these.
 const char* const helpText =
     "Draws the model \"poligon.m\" textured with \"Wall.bmp\" from DIR (default: here).\n"
+    "--watch: shows the files again whenever they change (once a change has rested 200 ms).\n"
     "Keys: F1 switches between fullscreen and windowed mode, Esc quits.\n";
+
+// The arguments other than --watch, which the shell's start-up takes itself.
+std::vector<const char*> WithoutWatch(int argc, char** argv) {
+    std::vector<const char*> rest;
+    for (int i = 0; i < argc; ++i)
+        if (i == 0 || std::strcmp(argv[i], "--watch") != 0) rest.push_back(argv[i]);
+    return rest;
+}
 
 }  // namespace
 
 bool HandleViewerOptions(int argc, char** argv, int* exitStatus) {
-    if (argc < 2) return false;
-    const char* first = argv[1];
-    if (argc == 2) {
+    const std::vector<const char*> arguments = WithoutWatch(argc, argv);
+    if (arguments.size() < 2) return false;
+    const char* first = arguments[1];
+    if (arguments.size() == 2) {
         if (std::strcmp(first, "--help") == 0) {
             std::fputs(usageLine, stdout);
             std::fputs(helpText, stdout);

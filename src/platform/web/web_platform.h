@@ -79,6 +79,8 @@ extern "C" {
 // False when the page has no screen element to put the window in.
 int WebCreateWindowElement(int elementId, const char* title, int width, int height, int isPopup);
 void WebShowWindowElement(int elementId, int isShown);
+// The title in the window's title bar (a popup has none) and the page's.
+void WebSetWindowTitle(int elementId, const char* title);
 void WebRemoveWindowElement(int elementId);
 void WebFocusCanvas(int elementId);
 void WebStartGlEmulation();

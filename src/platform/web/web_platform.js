@@ -127,6 +127,15 @@ mergeInto(LibraryManager.library, {
     WebPage.noteWindows();
   },
 
+  WebSetWindowTitle__deps: ['$WebPage'],
+  WebSetWindowTitle: function(elementId, title) {
+    var text = UTF8ToString(title);
+    var element = WebPage.windowElement(elementId);
+    var caption = element && element.querySelector('.polyview-title');
+    if (caption) caption.textContent = text;
+    document.title = text;
+  },
+
   WebRemoveWindowElement__deps: ['$WebPage'],
   WebRemoveWindowElement: function(elementId) {
     var element = WebPage.windowElement(elementId);

@@ -195,6 +195,10 @@ void DestroyNativeWindow(HWND__* window) {
     window->native = nullptr;
 }
 
+void SetNativeWindowTitle(HWND__* window) {
+    WebSetWindowTitle(window->native->elementId, window->title.c_str());
+}
+
 void ShowNativeWindow(HWND__* window, bool isShown) {
     WebShowWindowElement(window->native->elementId, isShown);
 }

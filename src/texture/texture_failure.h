@@ -1,5 +1,5 @@
-// The texture loader's reason for a failed load in words, as check and
-// snapshot print it.
+// The texture loader's reason for a failed load in words, as check,
+// snapshot and the viewer's reload say it.
 #pragma once
 
 #include <string>
