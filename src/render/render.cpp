@@ -6,6 +6,7 @@
 
 #include "model/model.h"
 #include "render/view.h"
+#include "render/view_state.h"
 #include "texture/texture.h"
 
 GLuint wallTexture = 0;
@@ -13,6 +14,7 @@ GLuint wallTexture = 0;
 void ResizeScene(int32_t width, int32_t height) {
     if (height == 0) height = 1;
     glViewport(0, 0, width, height);
+    if (width > 0) ViewportAspect = double(width) / double(height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // The aspect ratio comes straight from the integers in double precision.
@@ -37,16 +39,36 @@ void SetSceneState() {
 bool InitSceneReported(TextureLoadReport* report) {
     SetSceneState();
     if (!LoadPictureTextureReported(ScenePictureName, &wallTexture, report)) return false;
-    LoadModelFile(SceneModelName);
+    LoadSceneModel();
     return true;
 }
 
-// One frame: clear, move the view's distance into the screen, bind, draw
-// the model.
+void LoadSceneModel() {
+    LoadModelFile(SceneModelName);
+    SetViewPivotFromModel();
+}
+
+void PlaceView(const ViewPose& view) {
+    if (IsStartPose(view)) {
+        glTranslatef(0.0f, 0.0f, -ViewDistance);
+        return;
+    }
+    // Worked out in double precision, handed to the float calls: the pivot
+    // moved to its place in front of the eye, turned about it.
+    double place[3];
+    ViewPivotPlace(view, place);
+    const double* c = ViewPivot.center;
+    glTranslatef(GLfloat(place[0]), GLfloat(place[1]), GLfloat(place[2]));
+    glRotatef(GLfloat(view.elevation), 1.0f, 0.0f, 0.0f);
+    glRotatef(GLfloat(view.azimuth), 0.0f, 1.0f, 0.0f);
+    glTranslatef(GLfloat(-c[0]), GLfloat(-c[1]), GLfloat(-c[2]));
+}
+
+// One frame: clear, place the current view, bind, draw the model.
 static void DrawSceneWith(void (*drawModel)()) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -ViewDistance);
+    PlaceView(CurrentView);
     BindModelTexture(wallTexture);
     drawModel();
 }

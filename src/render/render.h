@@ -31,7 +31,18 @@ void SetSceneState();
 struct TextureLoadReport;
 bool InitSceneReported(TextureLoadReport* report);
 
-// Draws one frame of the model 5 units in front of the viewer. Returns 1: an
+// Reads "poligon.m" into the model store and works out the view's pivot
+// from it: every load of the scene's model goes through here.
+void LoadSceneModel();
+
+// The modelview transformation of `view`: for the start pose the start
+// view's one translation 5 units into the screen; otherwise the pivot moved
+// to its place at the view's zoom, turned by elevation then azimuth about it.
+struct ViewPose;
+void PlaceView(const ViewPose& view);
+
+// Draws one frame of the model from CurrentView (view_state.h); the start
+// view draws it 5 units in front of the viewer. Returns 1: an
 // integer truth value that the interface keeps, though drawing cannot fail
 // and the main loop does not look at it.
 int DrawScene();
