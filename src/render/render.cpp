@@ -6,6 +6,7 @@
 
 #include "model/model.h"
 #include "render/view.h"
+#include "render/view_state.h"
 #include "texture/texture.h"
 #include "texture/texture_failure.h"
 
@@ -14,6 +15,7 @@ GLuint wallTexture = 0;
 void ResizeScene(int32_t width, int32_t height) {
     if (height == 0) height = 1;
     glViewport(0, 0, width, height);
+    if (width > 0) ViewportAspect = double(width) / double(height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // The aspect ratio comes straight from the integers in double precision.
@@ -33,10 +35,6 @@ void SetSceneState() {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-}
-
-void LoadSceneModel() {
-    LoadModelFile(SceneModelName);
 }
 
 bool InitSceneReported(TextureLoadReport* report) {
@@ -61,12 +59,32 @@ bool ReloadScene(std::string* why) {
     return true;
 }
 
-// One frame: clear, move the view's distance into the screen, bind, draw
-// the model.
+void LoadSceneModel() {
+    LoadModelFile(SceneModelName);
+    SetViewPivotFromModel();
+}
+
+void PlaceView(const ViewPose& view) {
+    if (IsStartPose(view)) {
+        glTranslatef(0.0f, 0.0f, -ViewDistance);
+        return;
+    }
+    // Worked out in double precision, handed to the float calls: the pivot
+    // moved to its place in front of the eye, turned about it.
+    double place[3];
+    ViewPivotPlace(view, place);
+    const double* c = ViewPivot.center;
+    glTranslatef(GLfloat(place[0]), GLfloat(place[1]), GLfloat(place[2]));
+    glRotatef(GLfloat(view.elevation), 1.0f, 0.0f, 0.0f);
+    glRotatef(GLfloat(view.azimuth), 0.0f, 1.0f, 0.0f);
+    glTranslatef(GLfloat(-c[0]), GLfloat(-c[1]), GLfloat(-c[2]));
+}
+
+// One frame: clear, place the current view, bind, draw the model.
 static void DrawSceneWith(void (*drawModel)()) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -ViewDistance);
+    PlaceView(CurrentView);
     BindModelTexture(wallTexture);
     drawModel();
 }

@@ -213,6 +213,9 @@ void FocusNativeWindow(HWND__* window) {
     WebFocusCanvas(window->native->elementId);
 }
 
+// The page turns no pointer events into messages yet: nothing to capture.
+void CaptureNativePointer(HWND__*, bool) {}
+
 }  // namespace platform
 
 void platform::ShutdownPlatform() {
