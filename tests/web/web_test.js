@@ -150,13 +150,14 @@ const fillingModel = ['UcgenSayisi >> 2', 'KaplamaKullanimi >> 1',
   'Vertex -4 -3 0 >> TKoord 0 0', 'Vertex 4 3 0 >> TKoord 1 1', 'Vertex -4 3 0 >> TKoord 0 1', ''].join('\n');
 
 // The quadrants where the picture shows them (the middle of each quarter
-// of the window), within `tolerance`.
-function expectQuadrants(picture, tolerance, what) {
+// of the window), within `tolerance`; `isMirrored`: left and right swapped,
+// as seen from behind.
+function expectQuadrants(picture, tolerance, what, isMirrored = false) {
   const spots = [[0.25, 0.25], [0.75, 0.25], [0.25, 0.75], [0.75, 0.75]];
   spots.forEach(([fx, fy], i) => {
     // In fullscreen the 4:3 picture is centred in the screen.
     const scale = Math.min(picture.width / 640, picture.height / 480);
-    const x = (picture.width - 640 * scale) / 2 + fx * 640 * scale;
+    const x = (picture.width - 640 * scale) / 2 + (isMirrored ? 1 - fx : fx) * 640 * scale;
     const y = (picture.height - 480 * scale) / 2 + fy * 480 * scale;
     const got = pixel(picture, x, y);
     check(near(got, quadrantColours[i], tolerance),
@@ -428,18 +429,24 @@ const scenarios = {
     }
   },
 
-  // ?dir= on a second server: fetched where that host allows it, refused where it does not, and an address
-  // holding markup shown as text; the page says why and starts nothing.
+  // ?dir= on a second server: fetched where that host allows it (seen from
+  // behind, as its turn says, and the link to the view offered), refused
+  // where it does not, and an address holding markup shown as text; the
+  // page says why and starts nothing.
   async link() {
     folderWith('model', {'Wall.bmp': bmp(64, 64, quadrants), 'poligon.m': fillingModel});
     const allowing = await serveFolder(work, {'Access-Control-Allow-Origin': '*'});
     const refusing = await serveFolder(work);
-    let page = await openPage(site, serveFolder, [], `?dir=${allowing.url}model`);
+    let page = await openPage(site, serveFolder, [], `?dir=${allowing.url}model&turn=180,0&zoom=1`);
     try {
       await page.box('Start FullScreen?');
       await page.browser.press('Escape');
       const id = await page.window(false);
-      expectQuadrants(await page.picture(id), 0, 'the linked model');
+      expectQuadrants(await page.picture(id), 0, 'the linked model from behind', true);
+      const link = await page.browser.evaluate(`document.getElementById('polyview-copy-link').click(),
+                                                document.getElementById('polyview-view-link').value`);
+      const expected = `${page.server.url}polyview.html?dir=${encodeURIComponent(allowing.url + 'model')}&turn=180,0&zoom=1`;
+      check(link === expected, `the link to the view is ${link}, not ${expected}`);
       await page.close();
 
       page = await openPage(site, serveFolder, [], `?dir=${refusing.url}model/`);
