@@ -157,9 +157,8 @@ const contentTypes = {
   '.css': 'text/css', '.bmp': 'image/bmp', '.png': 'image/png', '.txt': 'text/plain; charset=utf-8',
 };
 
-// Serves the files of `root` on 127.0.0.1 at an ephemeral port, with
-// `headers` on every answer, and records every request (method and path), so
-// that a test can see what the page asked for.
+// Serves the files of `root` on 127.0.0.1 at an ephemeral port, `headers` on
+// every answer, and records every request (method and path), so that a test can see what the page asked for.
 function serveFolder(root, headers = {}) {
   const requests = [];
   const server = http.createServer((request, response) => {

@@ -12,7 +12,6 @@ const childProcess = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const {pathToFileURL} = require('url');
 const {Browser, serveFolder, decodePng} = require('./browser.js');
 
 const site = process.env.POLYVIEW_SITE;
@@ -150,8 +149,7 @@ const fillingModel = ['UcgenSayisi >> 2', 'KaplamaKullanimi >> 1',
   'Vertex -4 -3 0 >> TKoord 0 0', 'Vertex 4 3 0 >> TKoord 1 1', 'Vertex -4 3 0 >> TKoord 0 1', ''].join('\n');
 
 // The quadrants where the picture shows them (the middle of each quarter
-// of the window), within `tolerance`; `isMirrored`: left and right swapped,
-// as seen from behind.
+// of the window), within `tolerance`; seen from behind when `isMirrored`.
 function expectQuadrants(picture, tolerance, what, isMirrored = false) {
   const spots = [[0.25, 0.25], [0.75, 0.25], [0.25, 0.75], [0.75, 0.75]];
   spots.forEach(([fx, fy], i) => {
@@ -173,8 +171,7 @@ function folderWith(name, files) {
   return dir;
 }
 
-// A copy of the site whose example folder holds `files` instead, for a
-// link to it: ?dir=examples.
+// A copy of the site whose example folder holds `files` instead.
 function siteWith(name, files) {
   const dir = path.join(work, name);
   fs.cpSync(site, dir, {recursive: true});
@@ -184,12 +181,8 @@ function siteWith(name, files) {
 }
 
 // No server: the folder's files opened as file: URLs.
-async function openAsFiles(folder) {
-  return {url: pathToFileURL(folder).href + '/', requests: [], close: async () => {}};
-}
-
-// The page says why a link was not opened (and offers the example or a
-// drop); what it says.
+const openAsFiles = async (folder) => ({url: require('url').pathToFileURL(folder).href + '/', requests: [], close: async () => {}});
+// What the page says of a link it did not open (offering the example or a drop).
 async function linkRefused(page) {
   await page.until('!document.getElementById("polyview-link-offer").hidden', 'the offer of the example or a drop');
   check(await page.browser.evaluate('polyview.starts') === 0, 'the program was started after all');
@@ -214,60 +207,52 @@ function serveWithScript(folder) {
   });
 }
 
-// The question with the focus on it, answered No from the keyboard; the
-// example's frame against polyview-tool snapshot; Esc ends with status 0.
-async function showsExample(page) {
-  try {
-    const box = await page.box('Start FullScreen?');
-    check(box.text === 'Would You Like To Run In Fullscreen Mode?' && box.buttons.join() === 'Yes,No',
-          `the question is ${JSON.stringify(box)}`);
-    const focus = await page.browser.evaluate('document.activeElement.closest(".polyview-box") && document.activeElement.textContent');
-    check(focus === 'Yes', `the keyboard focus is not on the question's Yes but on ${focus}`);
-    await page.browser.press('Escape');
-    const id = await page.window(false);
-    const size = await page.browser.evaluate(`(() => { const c = document.querySelector('#${id} canvas');
-        return [c.width, c.height, c.clientWidth, c.clientHeight, document.activeElement === c]; })()`);
-    check(size.join() === '640,480,640,480,true', `the canvas (size, shown size, focus) is ${size}`);
-    const picture = await page.picture(id);
-    check(near(pixel(picture, 5, 5), [0, 0, 0], 0), `the background at 5,5 is ${pixel(picture, 5, 5)}`);
-    if (process.env.POLYVIEW_TOOL && fs.existsSync(process.env.POLYVIEW_TOOL)) {
-      const snapshot = path.join(work, 'snapshot.png');
-      childProcess.execFileSync(process.env.POLYVIEW_TOOL, ['snapshot', '--dir', path.join(site, 'examples'), '--out', snapshot]);
-      const differing = differingPixels(picture, decodePng(fs.readFileSync(snapshot)), channelTolerance);
-      console.log(`the page's frame against polyview-tool snapshot: ${differing} of 307200 pixels differ by more than ${channelTolerance}`);
-      check(differing <= pixelTolerance, `${differing} pixels differ from the snapshot`);
-    } else {
-      console.log('SKIPPED (part): no polyview-tool to compare the frame with; checked by probes only');
-      check(near(pixel(picture, 320, 300), [0, 0, 0], 40) === false, 'no house in the middle of the view');
-    }
-    await page.browser.press('Escape');
-    const status = await page.ended();
-    check(status === 0, `exit status after Esc is ${status}`);
-    const note = await page.browser.evaluate('document.getElementById("polyview-ended").hidden ? "" : document.getElementById("polyview-ended-text").textContent');
-    check(note === 'polyview ended with exit status 0.', `the page says "${note}"`);
-    check(await page.browser.evaluate('!document.querySelector(".polyview-window:not([hidden])")'), 'a window is left');
-  } finally {
-    await page.close();
-  }
-}
-
 const scenarios = {
-  // Served by scripts/serve-web.sh.
-  async example() {
-    await showsExample(await openPage(site, serveWithScript));
-  },
-
-  // The unpacked zip opened as a file: the program and the example are
-  // inside the page. A link from there needs a server, and the page says so.
-  async file_page() {
-    await showsExample(await openPage(site, openAsFiles));
-    const page = await openPage(site, openAsFiles, [], '?dir=examples');
+  // Served by scripts/serve-web.sh (or `serve`): the question with the focus on it,
+  // answered No from the keyboard; the example's frame against
+  // polyview-tool snapshot; Esc ends with status 0.
+  async example(serve = serveWithScript) {
+    const page = await openPage(site, serve);
     try {
-      const says = await linkRefused(page);
-      check(/opened as a file.*served over http or https/.test(says), `the page says "${says}"`);
+      const box = await page.box('Start FullScreen?');
+      check(box.text === 'Would You Like To Run In Fullscreen Mode?' && box.buttons.join() === 'Yes,No',
+            `the question is ${JSON.stringify(box)}`);
+      const focus = await page.browser.evaluate('document.activeElement.closest(".polyview-box") && document.activeElement.textContent');
+      check(focus === 'Yes', `the keyboard focus is not on the question's Yes but on ${focus}`);
+      await page.browser.press('Escape');
+      const id = await page.window(false);
+      const size = await page.browser.evaluate(`(() => { const c = document.querySelector('#${id} canvas');
+          return [c.width, c.height, c.clientWidth, c.clientHeight, document.activeElement === c]; })()`);
+      check(size.join() === '640,480,640,480,true', `the canvas (size, shown size, focus) is ${size}`);
+      const picture = await page.picture(id);
+      check(near(pixel(picture, 5, 5), [0, 0, 0], 0), `the background at 5,5 is ${pixel(picture, 5, 5)}`);
+      if (process.env.POLYVIEW_TOOL && fs.existsSync(process.env.POLYVIEW_TOOL)) {
+        const snapshot = path.join(work, 'snapshot.png');
+        childProcess.execFileSync(process.env.POLYVIEW_TOOL, ['snapshot', '--dir', path.join(site, 'examples'), '--out', snapshot]);
+        const differing = differingPixels(picture, decodePng(fs.readFileSync(snapshot)), channelTolerance);
+        console.log(`the page's frame against polyview-tool snapshot: ${differing} of 307200 pixels differ by more than ${channelTolerance}`);
+        check(differing <= pixelTolerance, `${differing} pixels differ from the snapshot`);
+      } else {
+        console.log('SKIPPED (part): no polyview-tool to compare the frame with; checked by probes only');
+        check(near(pixel(picture, 320, 300), [0, 0, 0], 40) === false, 'no house in the middle of the view');
+      }
+      await page.browser.press('Escape');
+      const status = await page.ended();
+      check(status === 0, `exit status after Esc is ${status}`);
+      const note = await page.browser.evaluate('document.getElementById("polyview-ended").hidden ? "" : document.getElementById("polyview-ended-text").textContent');
+      check(note === 'polyview ended with exit status 0.', `the page says "${note}"`);
+      check(await page.browser.evaluate('!document.querySelector(".polyview-window:not([hidden])")'), 'a window is left');
     } finally {
       await page.close();
     }
+  },
+
+  // The unpacked zip opened as a file; a link from there needs a server.
+  async file_page() {
+    await scenarios.example(openAsFiles);
+    const page = await openPage(site, openAsFiles, [], '?dir=examples');
+    const says = await linkRefused(page).finally(page.close);
+    check(/opened as a file.*served over http or https/.test(says), `the page says "${says}"`);
   },
 
   // Yes: fullscreen; F1 to windowed and back, each a new window (and
@@ -383,11 +368,8 @@ const scenarios = {
         for (const type of ['dragEnter', 'dragOver', 'drop'])
           await page.browser.send('Input.dispatchDragEvent', {type, x: 300, y: 300, data: {items: [], files, dragOperationsMask: 1}});
       };
-      // The reload is asked for before the files count as taken, and made
-      // at the loop's next pass, before its next frame.
-      const shownAtOnce = async (what) => {
-        const frames = await page.frames();
-        await page.until(`polyview.instance.platform.frames >= ${frames + 3}`, 'frames drawn');
+      const shownAtOnce = async (what) => {  // asked for before the files count as taken, made before a frame
+        await page.until(`polyview.instance.platform.frames >= ${await page.frames() + 3}`, 'frames drawn');
         const now = await page.browser.evaluate('polyview.starts + " " + polyview.instance.platform.windows[0].id');
         check(now === `1 ${id}`, `${what}: a new start or window (${now}, not 1 ${id})`);
         expectQuadrants(await page.picture(id), 8, what);
@@ -429,10 +411,8 @@ const scenarios = {
     }
   },
 
-  // ?dir= on a second server: fetched where that host allows it (seen from
-  // behind, as its turn says, and the link to the view offered), refused
-  // where it does not, and an address holding markup shown as text; the
-  // page says why and starts nothing.
+  // ?dir= on a second server: fetched where that host allows it (with its
+  // turn, and the link to the view), else said why; markup shown as text.
   async link() {
     folderWith('model', {'Wall.bmp': bmp(64, 64, quadrants), 'poligon.m': fillingModel});
     const allowing = await serveFolder(work, {'Access-Control-Allow-Origin': '*'});
@@ -447,25 +427,18 @@ const scenarios = {
                                                 document.getElementById('polyview-view-link').value`);
       const expected = `${page.server.url}polyview.html?dir=${encodeURIComponent(allowing.url + 'model')}&turn=180,0&zoom=1`;
       check(link === expected, `the link to the view is ${link}, not ${expected}`);
-      await page.close();
-
-      page = await openPage(site, serveFolder, [], `?dir=${refusing.url}model/`);
-      let says = await linkRefused(page);
-      check(says.startsWith(`Could not fetch Wall.bmp from ${refusing.url}model/Wall.bmp: `) &&
-            says.includes('Access-Control-Allow-Origin') && refusing.requests.includes('GET /model/Wall.bmp'),
-            `without the host's permission the page says "${says}"`);
-      await page.close();
-
       const markup = '<img src=x onerror="window.ran=1"><script>window.ran=2</script>';
-      page = await openPage(site, serveFolder, [], '?dir=' + encodeURIComponent(markup));
-      says = await linkRefused(page);
-      check(says.includes(`${page.server.url}${markup}/poligon.m: not found (HTTP 404)`), `the page says "${says}"`);
-      const ran = await page.browser.evaluate('typeof window.ran + document.querySelectorAll("img, #polyview-link-says script").length');
-      check(ran === 'undefined0', `the markup in the link made elements or ran (${ran})`);
+      for (const [dir, said] of [[`${refusing.url}model/`, `Wall.bmp from ${refusing.url}model/Wall.bmp: no answer that this page may read`],
+                                 [encodeURIComponent(markup), `${markup}/poligon.m: not found (HTTP 404).`]]) {
+        await page.close();
+        page = await openPage(site, serveFolder, [], '?dir=' + dir);
+        const says = await linkRefused(page);
+        const ran = await page.browser.evaluate('typeof window.ran + document.querySelectorAll("img, #polyview-link-says script").length');
+        check(says.includes(said) && ran === 'undefined0', `for dir=${dir} the page says "${says}" (ran: ${ran})`);
+      }
+      check(refusing.requests.includes('GET /model/Wall.bmp'), 'the host without permission was not asked');
     } finally {
-      await page.close();
-      await allowing.close();
-      await refusing.close();
+      await Promise.all([page.close(), allowing.close(), refusing.close()]);
     }
   },
 
@@ -522,8 +495,7 @@ const scenarios = {
       ['a PNG cut short', Buffer.from([0x89, 0x50, 0x4E, 0x47, 13, 10, 26, 10, 0, 0, 0, 13, 0x49, 0x48]), true],
       ['a file over 257 MiB', tooLarge, false],
     ];
-    const page = await openPage(siteWith('hostile', {'Wall.bmp': cases[0][1], 'poligon.m': fillingModel}), serveFolder, [],
-                                '?dir=examples');
+    const page = await openPage(siteWith('hostile', {'Wall.bmp': cases[0][1], 'poligon.m': fillingModel}), serveFolder, [], '?dir=examples');
     try {
       for (let i = 0; i < cases.length; ++i) {
         const [what, bytes, isDecoded] = cases[i];
