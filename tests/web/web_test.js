@@ -30,14 +30,14 @@ function check(condition, message) {
 }
 
 // The page and what it said; `serve` starts the server (the test's own by
-// default); `flags` are the browser's own; `query` follows the page's name.
-async function openPage(folder, serve = serveFolder, flags = [], query = '') {
+// default); `flags` are the browser's own.
+async function openPage(folder, serve = serveFolder, flags = []) {
   const server = await serve(folder);
   const browser = await Browser.launch(flags);
   const log = pageLog = [];
   browser.on('Runtime.consoleAPICalled', (p) => log.push(p.args.map((a) => a.value).join(' ')));
   browser.on('Runtime.exceptionThrown', (p) => log.push('exception: ' + JSON.stringify(p.exceptionDetails)));
-  await browser.navigate(server.url + 'polyview.html' + query);
+  await browser.navigate(server.url + 'polyview.html' + (server.query || ''));
   const page = {browser, server, log};
 
   // Waits until `expression` is true in the page; its value.
@@ -180,8 +180,9 @@ function siteWith(name, files) {
   return dir;
 }
 
-// No server: the folder's files opened as file: URLs.
+// No server: the folder's files opened as file: URLs. A `serve` whose page is opened with `query`.
 const openAsFiles = async (folder) => ({url: require('url').pathToFileURL(folder).href + '/', requests: [], close: async () => {}});
+const withQuery = (query, serve = serveFolder) => async (folder) => ({...await serve(folder), query});
 // What the page says of a link it did not open (offering the example or a drop).
 async function linkRefused(page) {
   await page.until('!document.getElementById("polyview-link-offer").hidden', 'the offer of the example or a drop');
@@ -250,7 +251,7 @@ const scenarios = {
   // The unpacked zip opened as a file; a link from there needs a server.
   async file_page() {
     await scenarios.example(openAsFiles);
-    const page = await openPage(site, openAsFiles, [], '?dir=examples');
+    const page = await openPage(site, withQuery('?dir=examples', openAsFiles));
     const says = await linkRefused(page).finally(page.close);
     check(/opened as a file.*served over http or https/.test(says), `the page says "${says}"`);
   },
@@ -411,37 +412,6 @@ const scenarios = {
     }
   },
 
-  // ?dir= on a second server: fetched where that host allows it (with its
-  // turn, and the link to the view), else said why; markup shown as text.
-  async link() {
-    folderWith('model', {'Wall.bmp': bmp(64, 64, quadrants), 'poligon.m': fillingModel});
-    const allowing = await serveFolder(work, {'Access-Control-Allow-Origin': '*'});
-    const refusing = await serveFolder(work);
-    let page = await openPage(site, serveFolder, [], `?dir=${allowing.url}model&turn=180,0&zoom=1`);
-    try {
-      await page.box('Start FullScreen?');
-      await page.browser.press('Escape');
-      const id = await page.window(false);
-      expectQuadrants(await page.picture(id), 0, 'the linked model from behind', true);
-      const link = await page.browser.evaluate(`document.getElementById('polyview-copy-link').click(),
-                                                document.getElementById('polyview-view-link').value`);
-      const expected = `${page.server.url}polyview.html?dir=${encodeURIComponent(allowing.url + 'model')}&turn=180,0&zoom=1`;
-      check(link === expected, `the link to the view is ${link}, not ${expected}`);
-      const markup = '<img src=x onerror="window.ran=1"><script>window.ran=2</script>';
-      for (const [dir, said] of [[`${refusing.url}model/`, `Wall.bmp from ${refusing.url}model/Wall.bmp: no answer that this page may read`],
-                                 [encodeURIComponent(markup), `${markup}/poligon.m: not found (HTTP 404).`]]) {
-        await page.close();
-        page = await openPage(site, serveFolder, [], '?dir=' + dir);
-        const says = await linkRefused(page);
-        const ran = await page.browser.evaluate('typeof window.ran + document.querySelectorAll("img, #polyview-link-says script").length');
-        check(says.includes(said) && ran === 'undefined0', `for dir=${dir} the page says "${says}" (ran: ${ran})`);
-      }
-      check(refusing.requests.includes('GET /model/Wall.bmp'), 'the host without permission was not asked');
-    } finally {
-      await Promise.all([page.close(), allowing.close(), refusing.close()]);
-    }
-  },
-
   // No WebGL: the rendering context's box, then the end and why.
   async no_webgl() {
     const page = await openPage(site, serveFolder, ['--disable-3d-apis']);
@@ -495,7 +465,7 @@ const scenarios = {
       ['a PNG cut short', Buffer.from([0x89, 0x50, 0x4E, 0x47, 13, 10, 26, 10, 0, 0, 0, 13, 0x49, 0x48]), true],
       ['a file over 257 MiB', tooLarge, false],
     ];
-    const page = await openPage(siteWith('hostile', {'Wall.bmp': cases[0][1], 'poligon.m': fillingModel}), serveFolder, [], '?dir=examples');
+    const page = await openPage(siteWith('hostile', {'Wall.bmp': cases[0][1], 'poligon.m': fillingModel}), withQuery('?dir=examples'));
     try {
       for (let i = 0; i < cases.length; ++i) {
         const [what, bytes, isDecoded] = cases[i];
@@ -520,6 +490,37 @@ const scenarios = {
       }
     } finally {
       await page.close();
+    }
+  },
+
+  // ?dir= on a second server: fetched where that host allows it (with its
+  // turn, and the link to the view), else said why; markup shown as text.
+  async link() {
+    folderWith('model', {'Wall.bmp': bmp(64, 64, quadrants), 'poligon.m': fillingModel});
+    const allowing = await serveFolder(work, {'Access-Control-Allow-Origin': '*'});
+    const refusing = await serveFolder(work);
+    let page = await openPage(site, withQuery(`?dir=${allowing.url}model&turn=180,0&zoom=1`));
+    try {
+      await page.box('Start FullScreen?');
+      await page.browser.press('Escape');
+      const id = await page.window(false);
+      expectQuadrants(await page.picture(id), 0, 'the linked model from behind', true);
+      const link = await page.browser.evaluate(`document.getElementById('polyview-copy-link').click(),
+                                                document.getElementById('polyview-view-link').value`);
+      const expected = `${page.server.url}polyview.html?dir=${encodeURIComponent(allowing.url + 'model')}&turn=180,0&zoom=1`;
+      check(link === expected, `the link to the view is ${link}, not ${expected}`);
+      const markup = '<img src=x onerror="window.ran=1"><script>window.ran=2</script>';
+      for (const [dir, said] of [[`${refusing.url}model/`, `Wall.bmp from ${refusing.url}model/Wall.bmp: no answer that this page may read`],
+                                 [encodeURIComponent(markup), `${markup}/poligon.m: not found (HTTP 404).`]]) {
+        await page.close();
+        page = await openPage(site, withQuery('?dir=' + dir));
+        const says = await linkRefused(page);
+        const ran = await page.browser.evaluate('typeof window.ran + document.querySelectorAll("img, #polyview-link-says script").length');
+        check(says.includes(said) && ran === 'undefined0', `for dir=${dir} the page says "${says}" (ran: ${ran})`);
+      }
+      check(refusing.requests.includes('GET /model/Wall.bmp'), 'the host without permission was not asked');
+    } finally {
+      await Promise.all([page.close(), allowing.close(), refusing.close()]);
     }
   },
 };
