@@ -30,10 +30,15 @@ function check(condition, message) {
 }
 
 // The page and what it said; `serve` starts the server (the test's own by
-// default); `flags` are the browser's own.
-async function openPage(folder, serve = serveFolder, flags = []) {
+// default); `flags` are the browser's own; with `phoneWidth`, the page is a
+// phone's of that width, with touch.
+async function openPage(folder, serve = serveFolder, flags = [], phoneWidth = 0) {
   const server = await serve(folder);
   const browser = await Browser.launch(flags);
+  if (phoneWidth) {
+    await browser.send('Emulation.setDeviceMetricsOverride', {width: phoneWidth, height: 844, deviceScaleFactor: 1, mobile: true});
+    await browser.send('Emulation.setTouchEmulationEnabled', {enabled: true, maxTouchPoints: 5});
+  }
   const log = pageLog = [];
   browser.on('Runtime.consoleAPICalled', (p) => log.push(p.args.map((a) => a.value).join(' ')));
   browser.on('Runtime.exceptionThrown', (p) => log.push('exception: ' + JSON.stringify(p.exceptionDetails)));
@@ -80,6 +85,21 @@ async function openPage(folder, serve = serveFolder, flags = []) {
         return {x: r.x + scrollX, y: r.y + scrollY, width: r.width, height: r.height};
       })()`);
     return browser.screenshot(rect);
+  };
+
+  // The window's picture against polyview-tool snapshot with `options`
+  // (checked by a probe where the tool is not built).
+  page.compare = async (windowId, options = []) => {
+    const picture = await page.picture(windowId), tool = process.env.POLYVIEW_TOOL;
+    if (!tool || !fs.existsSync(tool)) {
+      console.log('SKIPPED (part): no polyview-tool to compare the frame with; checked by probes only');
+      return check(options.length || !near(pixel(picture, 320, 300), [0, 0, 0], 40), 'no house in the middle of the view');
+    }
+    const snapshot = path.join(work, 'snapshot.png');
+    childProcess.execFileSync(tool, ['snapshot', '--dir', path.join(site, 'examples'), ...options, '--out', snapshot]);
+    const differing = differingPixels(picture, decodePng(fs.readFileSync(snapshot)), channelTolerance);
+    console.log(`the page's frame against polyview-tool snapshot ${options.join(' ')}: ${differing} of 307200 pixels differ by more than ${channelTolerance}`);
+    check(picture.width === 640 && differing <= pixelTolerance, `${differing} pixels differ from the snapshot ${options.join(' ')}`);
   };
 
   page.ended = async () => {
@@ -163,6 +183,9 @@ function expectQuadrants(picture, tolerance, what) {
   });
 }
 
+// Fingers at page coordinates.
+const touch = (page, type, points) => page.browser.send('Input.dispatchTouchEvent', {type, touchPoints: points.map(([x, y]) => ({x, y}))});
+
 // A folder of the test's own, as the viewer's folder or for the page.
 function folderWith(name, files) {
   const dir = path.join(work, name);
@@ -217,16 +240,7 @@ const scenarios = {
       check(size.join() === '640,480,640,480,true', `the canvas (size, shown size, focus) is ${size}`);
       const picture = await page.picture(id);
       check(near(pixel(picture, 5, 5), [0, 0, 0], 0), `the background at 5,5 is ${pixel(picture, 5, 5)}`);
-      if (process.env.POLYVIEW_TOOL && fs.existsSync(process.env.POLYVIEW_TOOL)) {
-        const snapshot = path.join(work, 'snapshot.png');
-        childProcess.execFileSync(process.env.POLYVIEW_TOOL, ['snapshot', '--dir', path.join(site, 'examples'), '--out', snapshot]);
-        const differing = differingPixels(picture, decodePng(fs.readFileSync(snapshot)), channelTolerance);
-        console.log(`the page's frame against polyview-tool snapshot: ${differing} of 307200 pixels differ by more than ${channelTolerance}`);
-        check(differing <= pixelTolerance, `${differing} pixels differ from the snapshot`);
-      } else {
-        console.log('SKIPPED (part): no polyview-tool to compare the frame with; checked by probes only');
-        check(near(pixel(picture, 320, 300), [0, 0, 0], 40) === false, 'no house in the middle of the view');
-      }
+      await page.compare(id);
       await page.browser.press('Escape');
       const status = await page.ended();
       check(status === 0, `exit status after Esc is ${status}`);
@@ -389,6 +403,29 @@ const scenarios = {
       check(await page.ended() === 0, 'exit status after Esc is not 0');
       const sent = page.server.requests.filter((r) => !/^GET \/(polyview\.(html|js|wasm)|examples\/(Wall\.bmp|poligon\.m))$/.test(r));
       check(sent.length === 0, `the page asked the server for more than the site: ${sent}`);
+    } finally {
+      await page.close();
+    }
+  },
+
+  // A phone's page, 390 wide with touch: the question's buttons, then the whole
+  // picture (4:3), within it, no sideways scrolling; No answered with a tap.
+  async phone() {
+    const page = await openPage(site, serveFolder, [], 390);
+    const within = (selector) => page.browser.evaluate(`(() => {
+        const width = document.documentElement.clientWidth;
+        const rects = [...document.querySelectorAll(${JSON.stringify(selector)})].map((e) => e.getBoundingClientRect());
+        return width === 390 && document.documentElement.scrollWidth === width && rects.length > 0 &&
+               rects.every((r) => r.width > 0 && r.left >= 0 && r.right <= width && r.top >= 0) && rects.map((r) => r.toJSON());
+      })()`);
+    try {
+      await page.box('Start FullScreen?');
+      const [, no] = await within('.polyview-box button') || [];
+      check(no, 'the question\'s buttons are not within the page, or the page scrolls sideways');
+      for (const [type, points] of [['touchStart', [[no.x + no.width / 2, no.y + no.height / 2]]], ['touchEnd', []]])
+        await touch(page, type, points);
+      const [picture] = await within(`#${await page.window(false)} canvas`) || [];
+      check(picture && Math.abs(picture.width * 3 - picture.height * 4) < 1, `the picture is ${JSON.stringify(picture)}`);
     } finally {
       await page.close();
     }
