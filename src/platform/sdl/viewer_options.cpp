@@ -1,47 +1,69 @@
-// The Linux viewer's own options. The Windows build has none: like other
-// Windows programs it ignores what it does not know.
+// The Linux viewer's own options. The Windows build takes the view's
+// options too (the shell reads them) and, like other Windows programs,
+// ignores the options it does not know.
 #include "platform/sdl/viewer_options.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "render/view_state.h"
+
 namespace {
 
-const char* const usageLine = "usage: polyview [DIR | DIR/poligon.m] | --help | --version\n";
+const char* const usageLine =
+    "usage: polyview [--turn AZ,EL] [--zoom K] [DIR | DIR/poligon.m] | --help | --version\n";
 
-// --help: the usage line and these two.
+// --help: the usage line and these.
 const char* const helpText =
     "Draws the model \"poligon.m\" textured with \"Wall.bmp\" from DIR (default: here).\n"
-    "Keys: F1 switches between fullscreen and windowed mode, Esc quits.\n";
+    "  --turn AZ,EL  start turned AZ degrees about the model's upright axis and EL degrees\n"
+    "                towards the viewer (EL within -90 to 90)\n"
+    "  --zoom K      start at K times the start view's distance (0.05 to 20)\n"
+    "Mouse: drag with the left button to turn the model, the wheel zooms.\n"
+    "Keys: arrows turn by 15 degrees, Page Up / Page Down and + / - zoom, Home goes back\n"
+    "to the start view, F frames the whole model; F1 switches between fullscreen and\n"
+    "windowed mode, Esc quits.\n";
 
 }  // namespace
 
 bool HandleViewerOptions(int argc, char** argv, int* exitStatus) {
-    if (argc < 2) return false;
-    const char* first = argv[1];
-    if (argc == 2) {
-        if (std::strcmp(first, "--help") == 0) {
-            std::fputs(usageLine, stdout);
-            std::fputs(helpText, stdout);
-            *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
-            return true;
-        }
-        if (std::strcmp(first, "--version") == 0) {
-            std::fputs("polyview " POLYVIEW_VERSION "\n", stdout);
-            *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
-            return true;
-        }
-        // A folder or a file; one whose name begins with '-' is given as ./-name.
-        if (first[0] != '-') return false;
-        std::fprintf(stderr, "polyview: unknown option '%s'\n", first);
-    } else {
-        std::fputs("polyview: at most one argument, the folder or its poligon.m, may be given\n", stderr);
+    // --help and --version alone.
+    const char* only = argc == 2 ? argv[1] : "";
+    if (std::strcmp(only, "--help") == 0) {
+        std::fputs(usageLine, stdout);
+        std::fputs(helpText, stdout);
+        *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
+        return true;
     }
-    std::fputs(usageLine, stderr);
-    *exitStatus = 2;
-    return true;
+    if (std::strcmp(only, "--version") == 0) {
+        std::fputs("polyview " POLYVIEW_VERSION "\n", stdout);
+        *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
+        return true;
+    }
+    // At most one folder or file; one whose name begins with '-' is given as
+    // ./-name. The view's options are checked here and read again by the
+    // shell, which gets the arguments as they are.
+    int folders = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        ViewPose pose = StartView;
+        const char* why = nullptr;
+        if (IsViewOption(argument)) {
+            if (ApplyViewOption(argument, i + 1 < argc ? argv[++i] : nullptr, &pose, &why)) continue;
+            std::fprintf(stderr, "polyview: %s\n", why);
+        } else if (argument[0] == '-') {
+            std::fprintf(stderr, "polyview: unknown option '%s'\n", argument);
+        } else if (++folders > 1) {
+            std::fputs("polyview: at most one folder, or its poligon.m, may be given\n", stderr);
+        } else {
+            continue;
+        }
+        std::fputs(usageLine, stderr);
+        *exitStatus = 2;
+        return true;
+    }
+    return false;
 }
-
 std::string JoinCommandLine(const std::vector<std::string>& arguments) {
     std::string line;
     for (const std::string& argument : arguments) {
