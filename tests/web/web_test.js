@@ -431,6 +431,36 @@ const scenarios = {
     }
   },
 
+  // A mouse drag on the picture shown at half size (page 353 wide) that ends
+  // outside it; at 1:1, two fingers from 100 to 150 apart (461.8 wheel units)
+  // and a notch back: each frame against snapshot's turn and zoom.
+  async gestures() {
+    const page = await openPage(site, serveFolder, [], 353);
+    try {
+      await page.box('Start FullScreen?');
+      await page.browser.press('Escape');
+      const id = await page.window(false);
+      const r = await page.browser.evaluate(`document.querySelector('#${id} canvas').getBoundingClientRect().toJSON()`);
+      check(r.width === 320 && r.height === 240, `the picture is shown ${r.width} x ${r.height}`);
+      const from = [Math.round(r.x + 300), Math.round(r.y + 100)], to = [Math.ceil(r.right + 4), from[1] + 15];
+      for (const [type, [x, y]] of [['mousePressed', from], ['mouseMoved', [from[0] + 10, from[1] + 5]], ['mouseMoved', to], ['mouseReleased', to]])
+        await page.browser.send('Input.dispatchMouseEvent', {type, x, y, button: 'left', buttons: type === 'mouseReleased' ? 0 : 1});
+      const turn = [r.x, r.y].map((at, i) => (Math.floor((to[i] - at) * 2) - Math.floor((from[i] - at) * 2)) / 2).join();
+      await page.browser.send('Emulation.setDeviceMetricsOverride', {width: 1280, height: 1024, deviceScaleFactor: 1, mobile: true});
+      await page.window(false);
+      await page.compare(id, ['--turn', turn]);
+
+      const [x, y] = await page.browser.evaluate(`(({x, y}) => [Math.round(x + 320), Math.round(y + 240)])(document.querySelector('#${id} canvas').getBoundingClientRect())`);
+      for (const [type, points] of [['touchStart', [[x - 50, y], [x + 50, y]]], ['touchMove', [[x - 75, y], [x + 75, y]]], ['touchEnd', []]])
+        await touch(page, type, points);
+      await page.browser.send('Input.dispatchMouseEvent', {type: 'mouseWheel', x, y, deltaX: 0, deltaY: 100});  // a notch backwards
+      await page.window(false);
+      await page.compare(id, ['--turn', turn, '--zoom', String(0.9 ** ((462 - 120) / 120))]);
+    } finally {
+      await page.close();
+    }
+  },
+
   // No WebGL: the rendering context's box, then the end and why.
   async no_webgl() {
     const page = await openPage(site, serveFolder, ['--disable-3d-apis']);
