@@ -35,10 +35,8 @@ function check(condition, message) {
 async function openPage(folder, serve = serveFolder, flags = [], phoneWidth = 0) {
   const server = await serve(folder);
   const browser = await Browser.launch(flags);
-  if (phoneWidth) {
-    await browser.send('Emulation.setDeviceMetricsOverride', {width: phoneWidth, height: 844, deviceScaleFactor: 1, mobile: true});
-    await browser.send('Emulation.setTouchEmulationEnabled', {enabled: true, maxTouchPoints: 5});
-  }
+  if (phoneWidth) await browser.send('Emulation.setDeviceMetricsOverride', {width: phoneWidth, height: 844, deviceScaleFactor: 1, mobile: true});
+  if (phoneWidth) await browser.send('Emulation.setTouchEmulationEnabled', {enabled: true, maxTouchPoints: 5});
   const log = pageLog = [];
   browser.on('Runtime.consoleAPICalled', (p) => log.push(p.args.map((a) => a.value).join(' ')));
   browser.on('Runtime.exceptionThrown', (p) => log.push('exception: ' + JSON.stringify(p.exceptionDetails)));
@@ -87,8 +85,19 @@ async function openPage(folder, serve = serveFolder, flags = [], phoneWidth = 0)
     return browser.screenshot(rect);
   };
 
-  // The window's picture against polyview-tool snapshot with `options`
-  // (checked by a probe where the tool is not built).
+  page.rect = (windowId) => browser.evaluate(`document.querySelector('#${windowId} canvas').getBoundingClientRect().toJSON()`);
+
+  // A left-button drag through page `points`; the turn it makes: half a degree
+  // a pixel of the picture, contained in its box scaled (narrow page, fullscreen).
+  page.drag = async (windowId, points) => {
+    const r = await page.rect(windowId), scale = Math.min(r.width / 640, r.height / 480);
+    const at = (point, i) => Math.floor((point[i] - [r.x, r.y][i] - ([r.width, r.height][i] - [640, 480][i] * scale) / 2) / scale);
+    const steps = [['mousePressed', points[0]], ...points.slice(1).map((p) => ['mouseMoved', p]), ['mouseReleased', points.at(-1)]];
+    for (const [type, [x, y]] of steps) await browser.send('Input.dispatchMouseEvent', {type, x, y, button: 'left', buttons: type === 'mouseReleased' ? 0 : 1});
+    return [0, 1].map((i) => (at(points.at(-1), i) - at(points[0], i)) / 2).join();
+  };
+
+  // The window's picture against polyview-tool snapshot with `options` (a probe without the tool).
   page.compare = async (windowId, options = []) => {
     const picture = await page.picture(windowId), tool = process.env.POLYVIEW_TOOL;
     if (!tool || !fs.existsSync(tool)) {
@@ -268,9 +277,12 @@ const scenarios = {
       check(fills, 'the fullscreen window does not fill the screen');
       const picture = await page.picture(id);
       check(!near(pixel(picture, picture.width / 2, picture.height * 0.6), [0, 0, 0], 40), 'no house in fullscreen');
+      // A drag in fullscreen, measured in the scaled picture; the view kept across F1.
+      const turn = await page.drag(id, [[400, 300], [420, 310], [431, 318]]);
 
       await page.browser.press('F1');
       id = await page.window(false, id);
+      await page.compare(id, ['--turn', turn]);
       check(await fullscreen() === '', 'still fullscreen after F1');
       await page.browser.press('F1');
       id = await page.window(true, id);
@@ -408,49 +420,44 @@ const scenarios = {
     }
   },
 
-  // A phone's page, 390 wide with touch: the question's buttons, then the whole
-  // picture (4:3), within it, no sideways scrolling; No answered with a tap.
+  // A phone's page, 390 wide: the question's buttons, then the whole picture within it; No tapped.
   async phone() {
     const page = await openPage(site, serveFolder, [], 390);
-    const within = (selector) => page.browser.evaluate(`(() => {
-        const width = document.documentElement.clientWidth;
-        const rects = [...document.querySelectorAll(${JSON.stringify(selector)})].map((e) => e.getBoundingClientRect());
-        return width === 390 && document.documentElement.scrollWidth === width && rects.length > 0 &&
-               rects.every((r) => r.width > 0 && r.left >= 0 && r.right <= width && r.top >= 0) && rects.map((r) => r.toJSON());
-      })()`);
+    const within = async (selector) => {
+      const [width, scrolled, ...rects] = await page.browser.evaluate(`[document.documentElement.clientWidth, document.documentElement.scrollWidth,
+          ...[...document.querySelectorAll(${JSON.stringify(selector)})].map((e) => e.getBoundingClientRect().toJSON())]`);
+      check(width === 390 && scrolled === width && rects.length && rects.every((r) => r.width > 0 && r.left >= 0 && r.right <= width),
+            `the page ${width} wide scrolls to ${scrolled}; ${selector}: ${JSON.stringify(rects)}`);
+      return rects;
+    };
     try {
       await page.box('Start FullScreen?');
-      const [, no] = await within('.polyview-box button') || [];
-      check(no, 'the question\'s buttons are not within the page, or the page scrolls sideways');
+      const [, no] = await within('.polyview-box button');
       for (const [type, points] of [['touchStart', [[no.x + no.width / 2, no.y + no.height / 2]]], ['touchEnd', []]])
         await touch(page, type, points);
-      const [picture] = await within(`#${await page.window(false)} canvas`) || [];
-      check(picture && Math.abs(picture.width * 3 - picture.height * 4) < 1, `the picture is ${JSON.stringify(picture)}`);
+      const [picture] = await within(`#${await page.window(false)} canvas`);
+      check(Math.abs(picture.width * 3 - picture.height * 4) < 1, `the picture is ${JSON.stringify(picture)}`);
     } finally {
       await page.close();
     }
   },
 
-  // A mouse drag on the picture shown at half size (page 353 wide) that ends
-  // outside it; at 1:1, two fingers from 100 to 150 apart (461.8 wheel units)
-  // and a notch back: each frame against snapshot's turn and zoom.
+  // A drag on the picture at half size (page 353 wide) ending outside it; at 1:1
+  // a pinch from 100 to 150 apart (461.8 wheel units), a notch back: each frame against snapshot.
   async gestures() {
     const page = await openPage(site, serveFolder, [], 353);
     try {
       await page.box('Start FullScreen?');
       await page.browser.press('Escape');
       const id = await page.window(false);
-      const r = await page.browser.evaluate(`document.querySelector('#${id} canvas').getBoundingClientRect().toJSON()`);
+      const r = await page.rect(id);
       check(r.width === 320 && r.height === 240, `the picture is shown ${r.width} x ${r.height}`);
-      const from = [Math.round(r.x + 300), Math.round(r.y + 100)], to = [Math.ceil(r.right + 4), from[1] + 15];
-      for (const [type, [x, y]] of [['mousePressed', from], ['mouseMoved', [from[0] + 10, from[1] + 5]], ['mouseMoved', to], ['mouseReleased', to]])
-        await page.browser.send('Input.dispatchMouseEvent', {type, x, y, button: 'left', buttons: type === 'mouseReleased' ? 0 : 1});
-      const turn = [r.x, r.y].map((at, i) => (Math.floor((to[i] - at) * 2) - Math.floor((from[i] - at) * 2)) / 2).join();
+      const turn = await page.drag(id, [[r.x + 300, r.y + 100], [r.x + 310, r.y + 105], [r.right + 4, r.y + 115]].map((p) => p.map(Math.round)));
       await page.browser.send('Emulation.setDeviceMetricsOverride', {width: 1280, height: 1024, deviceScaleFactor: 1, mobile: true});
       await page.window(false);
       await page.compare(id, ['--turn', turn]);
 
-      const [x, y] = await page.browser.evaluate(`(({x, y}) => [Math.round(x + 320), Math.round(y + 240)])(document.querySelector('#${id} canvas').getBoundingClientRect())`);
+      const [x, y] = await page.rect(id).then((c) => [Math.round(c.x + 320), Math.round(c.y + 240)]);
       for (const [type, points] of [['touchStart', [[x - 50, y], [x + 50, y]]], ['touchMove', [[x - 75, y], [x + 75, y]]], ['touchEnd', []]])
         await touch(page, type, points);
       await page.browser.send('Input.dispatchMouseEvent', {type: 'mouseWheel', x, y, deltaX: 0, deltaY: 100});  // a notch backwards
