@@ -61,4 +61,3 @@ void RemoveBigFolder(const std::string& dir) {
     unlink((dir + "/" + SceneModelName).c_str());
     rmdir(dir.c_str());
 }
-
