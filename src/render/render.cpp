@@ -4,6 +4,8 @@
 
 #include <GL/glu.h>
 
+#include <cfloat>
+
 #include "model/model.h"
 #include "render/view.h"
 #include "render/view_state.h"
@@ -64,6 +66,12 @@ void LoadSceneModel() {
     SetViewPivotFromModel();
 }
 
+// A double for a float call: beyond the float range (a hostile model's far
+// pivot, zoomed), the largest float of its sign.
+static GLfloat ToFloat(double value) {
+    return value > FLT_MAX ? FLT_MAX : value < -FLT_MAX ? -FLT_MAX : GLfloat(value);
+}
+
 void PlaceView(const ViewPose& view) {
     if (IsStartPose(view)) {
         glTranslatef(0.0f, 0.0f, -ViewDistance);
@@ -74,10 +82,10 @@ void PlaceView(const ViewPose& view) {
     double place[3];
     ViewPivotPlace(view, place);
     const double* c = ViewPivot.center;
-    glTranslatef(GLfloat(place[0]), GLfloat(place[1]), GLfloat(place[2]));
+    glTranslatef(ToFloat(place[0]), ToFloat(place[1]), ToFloat(place[2]));
     glRotatef(GLfloat(view.elevation), 1.0f, 0.0f, 0.0f);
     glRotatef(GLfloat(view.azimuth), 0.0f, 1.0f, 0.0f);
-    glTranslatef(GLfloat(-c[0]), GLfloat(-c[1]), GLfloat(-c[2]));
+    glTranslatef(ToFloat(-c[0]), ToFloat(-c[1]), ToFloat(-c[2]));
 }
 
 // One frame: clear, place the current view, bind, draw the model.

@@ -30,10 +30,13 @@ function check(condition, message) {
 }
 
 // The page and what it said; `serve` starts the server (the test's own by
-// default); `flags` are the browser's own.
-async function openPage(folder, serve = serveFolder, flags = []) {
+// default); `flags` are the browser's own; with `phoneWidth`, the page is a
+// phone's of that width, with touch.
+async function openPage(folder, serve = serveFolder, flags = [], phoneWidth = 0) {
   const server = await serve(folder);
   const browser = await Browser.launch(flags);
+  if (phoneWidth) await browser.send('Emulation.setDeviceMetricsOverride', {width: phoneWidth, height: 844, deviceScaleFactor: 1, mobile: true});
+  if (phoneWidth) await browser.send('Emulation.setTouchEmulationEnabled', {enabled: true, maxTouchPoints: 5});
   const log = pageLog = [];
   browser.on('Runtime.consoleAPICalled', (p) => log.push(p.args.map((a) => a.value).join(' ')));
   browser.on('Runtime.exceptionThrown', (p) => log.push('exception: ' + JSON.stringify(p.exceptionDetails)));
@@ -80,6 +83,32 @@ async function openPage(folder, serve = serveFolder, flags = []) {
         return {x: r.x + scrollX, y: r.y + scrollY, width: r.width, height: r.height};
       })()`);
     return browser.screenshot(rect);
+  };
+
+  page.rect = (windowId) => browser.evaluate(`document.querySelector('#${windowId} canvas').getBoundingClientRect().toJSON()`);
+
+  // A left-button drag through page `points`; the turn it makes: half a degree
+  // a pixel of the picture, contained in its box scaled (narrow page, fullscreen).
+  page.drag = async (windowId, points) => {
+    const r = await page.rect(windowId), scale = Math.min(r.width / 640, r.height / 480);
+    const at = (point, i) => Math.floor((point[i] - [r.x, r.y][i] - ([r.width, r.height][i] - [640, 480][i] * scale) / 2) / scale);
+    const steps = [['mousePressed', points[0]], ...points.slice(1).map((p) => ['mouseMoved', p]), ['mouseReleased', points.at(-1)]];
+    for (const [type, [x, y]] of steps) await browser.send('Input.dispatchMouseEvent', {type, x, y, button: 'left', buttons: type === 'mouseReleased' ? 0 : 1});
+    return [0, 1].map((i) => (at(points.at(-1), i) - at(points[0], i)) / 2).join();
+  };
+
+  // The window's picture against polyview-tool snapshot with `options` (a probe without the tool).
+  page.compare = async (windowId, options = []) => {
+    const picture = await page.picture(windowId), tool = process.env.POLYVIEW_TOOL;
+    if (!tool || !fs.existsSync(tool)) {
+      console.log('SKIPPED (part): no polyview-tool to compare the frame with; checked by probes only');
+      return check(options.length || !near(pixel(picture, 320, 300), [0, 0, 0], 40), 'no house in the middle of the view');
+    }
+    const snapshot = path.join(work, 'snapshot.png');
+    childProcess.execFileSync(tool, ['snapshot', '--dir', path.join(site, 'examples'), ...options, '--out', snapshot]);
+    const differing = differingPixels(picture, decodePng(fs.readFileSync(snapshot)), channelTolerance);
+    console.log(`the page's frame against polyview-tool snapshot ${options.join(' ')}: ${differing} of 307200 pixels differ by more than ${channelTolerance}`);
+    check(picture.width === 640 && differing <= pixelTolerance, `${differing} pixels differ from the snapshot ${options.join(' ')}`);
   };
 
   page.ended = async () => {
@@ -163,6 +192,9 @@ function expectQuadrants(picture, tolerance, what, isMirrored = false) {
   });
 }
 
+// Fingers at page coordinates.
+const touch = (page, type, points) => page.browser.send('Input.dispatchTouchEvent', {type, touchPoints: points.map(([x, y]) => ({x, y}))});
+
 // A folder of the test's own, as the viewer's folder or for the page.
 function folderWith(name, files) {
   const dir = path.join(work, name);
@@ -227,16 +259,7 @@ const scenarios = {
       check(size.join() === '640,480,640,480,true', `the canvas (size, shown size, focus) is ${size}`);
       const picture = await page.picture(id);
       check(near(pixel(picture, 5, 5), [0, 0, 0], 0), `the background at 5,5 is ${pixel(picture, 5, 5)}`);
-      if (process.env.POLYVIEW_TOOL && fs.existsSync(process.env.POLYVIEW_TOOL)) {
-        const snapshot = path.join(work, 'snapshot.png');
-        childProcess.execFileSync(process.env.POLYVIEW_TOOL, ['snapshot', '--dir', path.join(site, 'examples'), '--out', snapshot]);
-        const differing = differingPixels(picture, decodePng(fs.readFileSync(snapshot)), channelTolerance);
-        console.log(`the page's frame against polyview-tool snapshot: ${differing} of 307200 pixels differ by more than ${channelTolerance}`);
-        check(differing <= pixelTolerance, `${differing} pixels differ from the snapshot`);
-      } else {
-        console.log('SKIPPED (part): no polyview-tool to compare the frame with; checked by probes only');
-        check(near(pixel(picture, 320, 300), [0, 0, 0], 40) === false, 'no house in the middle of the view');
-      }
+      await page.compare(id);
       await page.browser.press('Escape');
       const status = await page.ended();
       check(status === 0, `exit status after Esc is ${status}`);
@@ -272,9 +295,12 @@ const scenarios = {
       check(fills, 'the fullscreen window does not fill the screen');
       const picture = await page.picture(id);
       check(!near(pixel(picture, picture.width / 2, picture.height * 0.6), [0, 0, 0], 40), 'no house in fullscreen');
+      // A drag in fullscreen, measured in the scaled picture; the view kept across F1.
+      const turn = await page.drag(id, [[400, 300], [420, 310], [431, 318]]);
 
       await page.browser.press('F1');
       id = await page.window(false, id);
+      await page.compare(id, ['--turn', turn]);
       check(await fullscreen() === '', 'still fullscreen after F1');
       await page.browser.press('F1');
       id = await page.window(true, id);
@@ -407,6 +433,54 @@ const scenarios = {
       check(await page.ended() === 0, 'exit status after Esc is not 0');
       const sent = page.server.requests.filter((r) => !/^GET \/(polyview\.(html|js|wasm)|examples\/(Wall\.bmp|poligon\.m))$/.test(r));
       check(sent.length === 0, `the page asked the server for more than the site: ${sent}`);
+    } finally {
+      await page.close();
+    }
+  },
+
+  // A phone's page, 390 wide: the question's buttons, then the whole picture within it; No tapped.
+  async phone() {
+    const page = await openPage(site, serveFolder, [], 390);
+    const within = async (selector) => {
+      const [width, scrolled, ...rects] = await page.browser.evaluate(`[document.documentElement.clientWidth, document.documentElement.scrollWidth,
+          ...[...document.querySelectorAll(${JSON.stringify(selector)})].map((e) => e.getBoundingClientRect().toJSON())]`);
+      check(width === 390 && scrolled === width && rects.length && rects.every((r) => r.width > 0 && r.left >= 0 && r.right <= width),
+            `the page ${width} wide scrolls to ${scrolled}; ${selector}: ${JSON.stringify(rects)}`);
+      return rects;
+    };
+    try {
+      await page.box('Start FullScreen?');
+      const [, no] = await within('.polyview-box button');
+      for (const [type, points] of [['touchStart', [[no.x + no.width / 2, no.y + no.height / 2]]], ['touchEnd', []]])
+        await touch(page, type, points);
+      const [picture] = await within(`#${await page.window(false)} canvas`);
+      check(Math.abs(picture.width * 3 - picture.height * 4) < 1, `the picture is ${JSON.stringify(picture)}`);
+    } finally {
+      await page.close();
+    }
+  },
+
+  // A drag on the picture at half size (page 353 wide) ending outside it; at 1:1
+  // a pinch from 100 to 150 apart (461.8 wheel units), a notch back: each frame against snapshot.
+  async gestures() {
+    const page = await openPage(site, serveFolder, [], 353);
+    try {
+      await page.box('Start FullScreen?');
+      await page.browser.press('Escape');
+      const id = await page.window(false);
+      const r = await page.rect(id);
+      check(r.width === 320 && r.height === 240, `the picture is shown ${r.width} x ${r.height}`);
+      const turn = await page.drag(id, [[r.x + 300, r.y + 100], [r.x + 310, r.y + 105], [r.right + 4, r.y + 115]].map((p) => p.map(Math.round)));
+      await page.browser.send('Emulation.setDeviceMetricsOverride', {width: 1280, height: 1024, deviceScaleFactor: 1, mobile: true});
+      await page.window(false);
+      await page.compare(id, ['--turn', turn]);
+
+      const [x, y] = await page.rect(id).then((c) => [Math.round(c.x + 320), Math.round(c.y + 240)]);
+      for (const [type, points] of [['touchStart', [[x - 50, y], [x + 50, y]]], ['touchMove', [[x - 75, y], [x + 75, y]]], ['touchEnd', []]])
+        await touch(page, type, points);
+      await page.browser.send('Input.dispatchMouseEvent', {type: 'mouseWheel', x, y, deltaX: 0, deltaY: 100});  // a notch backwards
+      await page.window(false);
+      await page.compare(id, ['--turn', turn, '--zoom', String(0.9 ** ((462 - 120) / 120))]);
     } finally {
       await page.close();
     }

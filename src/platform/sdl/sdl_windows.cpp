@@ -98,14 +98,23 @@ void TranslateWheelEvent(const SDL_MouseWheelEvent& event) {
     if (!window) {
         window = windowManager.captureWindow;
     }
-    float notches = event.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.preciseY : event.preciseY;
+#if SDL_VERSION_ATLEAST(2, 0, 18)
+    float notches = event.preciseY;
+#else
+    float notches = float(event.y);
+#endif
+    if (event.direction == SDL_MOUSEWHEEL_FLIPPED) {
+        notches = -notches;
+    }
     long delta = std::lround(double(notches) * WHEEL_DELTA);
     if (!window || delta == 0) {
         return;
     }
     delta = delta > 32767 ? 32767 : delta < -32768 ? -32768 : delta;
     WPARAM wParam = MAKEWPARAM(MouseKeyFlags(layer.mouseButtons), WORD(short(delta)));
-    PostMouseMessage(window, WM_MOUSEWHEEL, wParam, window->x + event.mouseX, window->y + event.mouseY);
+    int x = 0, y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    PostMouseMessage(window, WM_MOUSEWHEEL, wParam, x, y);
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& event) {
