@@ -28,7 +28,6 @@ const WCHAR* SkipProgramName(const WCHAR* commandLine);
 // so that the viewer works as if started there; with a file named
 // "poligon.m" (the model, as a file manager hands it over), its folder.
 // "--watch" among the arguments sets isSceneWatchWanted (scene_reload.h) and
-// is not counted. False
-// after a message box that says why not (another file: status 2); `exitStatus`
-// is then the status to end with.
+// is not counted. False after a message box that says why not (another file:
+// status 2); `exitStatus` is then the status to end with.
 bool ApplyCommandLine(int* exitStatus);

@@ -67,14 +67,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // for later.
         const bool isEscapeDown = TakeKey(VK_ESCAPE);
         // A reload (asked for, or seen due by the watch) before the frame.
-        if (!isEscapeDown) ServeSceneReload(WindowState.windowHandle, windowTitle);
+        const bool isFrameHeld = !isEscapeDown && !ServeSceneReload(WindowState.windowHandle, windowTitle);
         if (WindowState.isActive) {
             if (isEscapeDown) {
                 quitRequested = true;
                 // The exit status after Esc is 0, not the parameter of
                 // whichever message happened to be taken last.
                 msg.wParam = 0;
-            } else {
+            } else if (!isFrameHeld) {
                 DrawScene();
                 SwapBuffers(WindowState.deviceContext);
             }

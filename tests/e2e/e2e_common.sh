@@ -55,9 +55,9 @@ wine_cleanup() {
   cleanup
 }
 
-# The viewer under Wine, in DIR; standard error kept for fail().
+# The viewer under Wine, in DIR (and VIEWER_ARGS); standard error kept for fail().
 start_wine_viewer() {
-  (cd "$1" && exec timeout 120 wine "$POLYVIEW") >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+  (cd "$1" && exec timeout 120 wine "$POLYVIEW" ${VIEWER_ARGS:-}) >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
   VIEWER_PID=$!
 }
 
@@ -74,7 +74,7 @@ make_folder() {
   echo "$dir"
 }
 
-# start_viewer DIR: runs polyview with DIR as its current directory.
+# start_viewer DIR: runs polyview (and VIEWER_ARGS) with DIR as its current directory.
 start_viewer() {
   (cd "$1" && exec timeout 60 "$POLYVIEW" ${VIEWER_ARGS:-}) >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
   VIEWER_PID=$!

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -371,4 +372,45 @@ TEST_F(RenderTest, ArrayPathDrawsTheImmediatePathsFramePixelForPixel) {
         EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
+}
+
+// Resident memory of this process in pages.
+static long ResidentPages() {
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return resident;
+}
+
+// 100 reloads give every replaced texture back and keep the memory of the
+// first; a picture that cannot be used keeps the whole scene and says why;
+// the new picture and model are what the next frame draws.
+TEST_F(RenderTest, ReloadsReplaceTheSceneAndLeaveNothingBehind) {
+    std::vector<std::string> triangles(50000, Triangle(0, 0, 0, 1, true));
+    InitWith(Model(1, triangles));
+    std::string why;
+    std::vector<GLuint> names = {wallTexture};
+    long firstLoad = 0;
+    for (int i = 0; i < 100; ++i) {
+        WriteSolidBmp("Wall.bmp", 64, 64, 0, i % 2 ? 0 : 255, i % 2 ? 255 : 0);
+        ASSERT_TRUE(ReloadScene(&why) && why.empty()) << why;
+        names.push_back(wallTexture);
+        if (i == 0) firstLoad = ResidentPages();
+    }
+    for (size_t i = 0; i + 1 < names.size(); ++i) EXPECT_FALSE(glIsTexture(names[i])) << names[i];
+    EXPECT_TRUE(glIsTexture(wallTexture));
+    EXPECT_LE(ResidentPages(), firstLoad + firstLoad / 10) << "first load: " << firstLoad;
+    EXPECT_EQ(At(Frame(), Width / 2, Height / 2).b, 255);  // the last picture: blue
+
+    WriteText("Wall.bmp", "not a picture");
+    WriteText("poligon.m", Model(0, {}));
+    EXPECT_FALSE(ReloadScene(&why));
+    EXPECT_EQ(why, "Wall.bmp: not a BMP, PNG, JPEG or GIF picture");
+    EXPECT_EQ(wallTexture, names.back());
+    EXPECT_EQ(ModelStore.triangleCount, 50000);
+
+    WriteSolidBmp("Wall.bmp", 8, 8, 0, 255, 0);
+    EXPECT_TRUE(ReloadScene(&why));
+    EXPECT_EQ(why, "poligon.m: 0 triangles");
+    EXPECT_FALSE(glIsTexture(names.back()));
+    EXPECT_EQ(ModelStore.triangleCount, 0);
 }
