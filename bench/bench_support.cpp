@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <vector>
 
 #include "bench_random.h"
 #include "model/model_format.h"
@@ -229,14 +228,4 @@ bool MeasureProgram(const char* const* argv, ProgramMeasure* out) {
         return false;
     }
     return true;
-}
-
-bool HasDisplayOrRerun(const char* withXvfb, int argc, char** argv) {
-    if (getenv("DISPLAY")) return true;
-    std::vector<char*> command = {const_cast<char*>(withXvfb), const_cast<char*>("1024x768x24")};
-    command.insert(command.end(), argv, argv + argc);
-    command.push_back(nullptr);
-    execv(command[0], command.data());
-    perror(command[0]);
-    return false;
 }

@@ -23,11 +23,6 @@ enum class NumberStyle { Short, SixDecimals, InView };
 // it cannot be written.
 bool WriteBenchModel(const std::string& path, long count, int mode, NumberStyle style);
 
-// For the benchmarks that need an X display: true when DISPLAY is set;
-// otherwise runs the same command under `withXvfb` (tests/e2e/with_xvfb.sh)
-// on a screen of its own, and returns false only when that cannot start.
-bool HasDisplayOrRerun(const char* withXvfb, int argc, char** argv);
-
 double NowMs();
 double ProcessCpuMs();
 

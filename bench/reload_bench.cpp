@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench_random.h"
-#include "bench_support.h"
+#include "viewer_folder.h"
 
 #include "app/scene_reload.h"
 #include "app/window_state.h"
@@ -131,7 +131,7 @@ bool MeasureSaves(const char* label, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!HasDisplayOrRerun(POLYVIEW_WITH_XVFB, argc, argv)) return 1;
+    if (int status = RunUnderXvfbWithoutDisplay(argc, argv)) return status;
     const int runs = argc > 1 ? atoi(argv[1]) : 10, bigRuns = argc > 2 ? atoi(argv[2]) : 4;
     const int reloads = argc > 3 ? atoi(argv[3]) : 100;
     char pattern[] = "/tmp/polyview-reload-bench-XXXXXX";

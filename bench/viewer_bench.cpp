@@ -17,11 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "bench_random.h"
-#include "bench_support.h"
+#include "viewer_folder.h"
 
 #include "app/window_state.h"
-#include "model/model_format.h"
 #include "platform/sdl/sdl_platform.h"
 #include "render/render.h"
 #include "render/view.h"
@@ -59,48 +57,6 @@ void Report(const char* what, std::vector<double> times) {
     }
     printf("%-44s runs %3zu  min %8.2f ms  median %8.2f ms  mean %8.2f ms  max %8.2f ms\n", what,
            times.size(), times.front(), times[times.size() / 2], sum / times.size(), times.back());
-}
-
-// A folder with the example's Wall.bmp and a model of `count` textured
-// triangles spread over the whole view, overlapping. Empty on failure.
-std::string MakeBigFolder(int count) {
-    char pattern[] = "/tmp/polyview-viewer-bench-XXXXXX";
-    if (!mkdtemp(pattern)) return "";
-    std::string dir = pattern;
-    const std::string picture = std::string("/") + ScenePictureName;
-    const std::string modelName = std::string("/") + SceneModelName;
-    FILE* in = fopen((POLYVIEW_EXAMPLES + picture).c_str(), "rb");
-    FILE* out = fopen((dir + picture).c_str(), "wb");
-    FILE* model = fopen((dir + modelName).c_str(), "w");
-    bool ok = in && out && model;
-    if (ok) {
-        char block[65536];
-        for (size_t n; (n = fread(block, 1, sizeof block, in)) > 0;) ok = fwrite(block, 1, n, out) == n && ok;
-        Rng rng{1};
-        WriteModelHeader(model, count, 1);
-        for (int t = 0; t < count; ++t) {
-            double cx = rng.Unit() * 5.6 - 2.8, cy = rng.Unit() * 4.2 - 2.1, cz = -rng.Unit();
-            for (int i = 0; i < 3; ++i) {
-                ModelVertex vertex;
-                vertex.x = float(cx + rng.Unit() * 0.5 - 0.25);
-                vertex.y = float(cy + rng.Unit() * 0.5 - 0.25);
-                vertex.z = float(cz);
-                vertex.u = float(rng.Unit());
-                vertex.v = float(rng.Unit());
-                WriteVertexLine(model, vertex, true, 4);
-            }
-        }
-    }
-    if (in) fclose(in);
-    if (out && fclose(out) != 0) ok = false;
-    if (model && fclose(model) != 0) ok = false;
-    return ok ? dir : "";
-}
-
-void RemoveBigFolder(const std::string& dir) {
-    unlink((dir + "/" + ScenePictureName).c_str());
-    unlink((dir + "/" + SceneModelName).c_str());
-    rmdir(dir.c_str());
 }
 
 const char* const title = "Kelmo's OpenGL Framework";
@@ -159,7 +115,7 @@ bool MeasureFolder(const char* label, int runs, void (*draw)()) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!HasDisplayOrRerun(POLYVIEW_WITH_XVFB, argc, argv)) return 1;
+    if (int status = RunUnderXvfbWithoutDisplay(argc, argv)) return status;
     int runs = argc > 1 ? atoi(argv[1]) : 20;
     int bigRuns = argc > 2 ? atoi(argv[2]) : 3;
     const int bigCount = 1000000;

@@ -8,6 +8,7 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
+const {pathToFileURL} = require('url');
 const {Browser, serveFolder} = require('../tests/web/browser.js');
 
 const site = process.argv[2];
@@ -31,7 +32,8 @@ function gridModel(triangles) {
   return lines.join('\n') + '\n';
 }
 
-// A copy of the site whose example is the model given.
+// A copy of the site whose examples/ holds the model given, for a link to
+// it (?dir=examples).
 function siteWith(name, model) {
   const dir = path.join(work, name);
   fs.cpSync(site, dir, {recursive: true});
@@ -42,14 +44,17 @@ function siteWith(name, model) {
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 const format = (values) => `median ${median(values).toFixed(1)} ms (${values.map((v) => v.toFixed(0)).join(', ')})`;
 
-// One start in a fresh browser: the question answered No, then `frames`
-// frames timed; the times in milliseconds.
-async function measure(folder, frames) {
-  const server = await serveFolder(folder);
+// No server: the folder's files as file: URLs.
+const openAsFiles = async (folder) => ({url: pathToFileURL(folder).href + '/', close: async () => {}});
+
+// One start in a fresh browser (the page served, or opened as a file): the
+// question answered No, then `frames` frames timed; the times in milliseconds.
+async function measure(folder, frames, query, serve) {
+  const server = await serve(folder);
   const browser = await Browser.launch();
   try {
     const navigated = Date.now();
-    await browser.send('Page.navigate', {url: server.url + 'polyview.html'});
+    await browser.send('Page.navigate', {url: server.url + 'polyview.html' + query});
     const until = (expression) => browser.evaluate(`new Promise((resolve) => {
         (function look() { const v = (${expression}); if (v) resolve(v); else requestAnimationFrame(look); })();
       })`);
@@ -74,23 +79,27 @@ async function measure(folder, frames) {
 
 (async () => {
   console.log(`web_bench: headless Chromium (SwiftShader WebGL), ${os.cpus().length} cores, ${runs} starts of each (median, then each start)`);
+  const pageFiles = fs.readdirSync(site).filter((name) => /^polyview\./.test(name));
+  const sizes = pageFiles.map((name) => [name, fs.statSync(path.join(site, name)).size]);
+  console.log(`the page: ${sizes.map(([name, size]) => `${name} ${size} bytes`).join(', ')}; ` +
+              `${sizes.reduce((sum, [, size]) => sum + size, 0)} bytes in all`);
+  // The linked models are fetched before the start, within the page load.
   const cases = [
-    ['the example (5 triangles)', siteWith('example'), 60],
-    ['100,000 triangles', siteWith('100k', gridModel(100000)), 20],
-    ['1,000,000 triangles', siteWith('1m', gridModel(1000000)), 6],
+    ['the example (5 triangles), served', site, 60, '', serveFolder],
+    ['the example, the page opened as a file', site, 60, '', openAsFiles],
+    ['100,000 triangles, linked', siteWith('100k', gridModel(100000)), 20, '?dir=examples', serveFolder],
+    ['1,000,000 triangles, linked', siteWith('1m', gridModel(1000000)), 6, '?dir=examples', serveFolder],
   ];
   let baseline = null;
-  for (const [what, folder, frames] of cases) {
+  for (const [what, folder, frames, query, serve] of cases) {
     const results = [];
-    for (let i = 0; i < runs; ++i) results.push(await measure(folder, frames));
+    for (let i = 0; i < runs; ++i) results.push(await measure(folder, frames, query, serve));
     const interval = median(results.map((r) => r.interval));
-    if (baseline === null) {
-      baseline = interval;
-      console.log(`page load to the start-up question: ${format(results.map((r) => r.question))}`);
-      console.log(`page load to the first frame, less the question's wait for its answer: ` +
-                  format(results.map((r) => r.question + r.firstFrame)));
-    }
+    if (baseline === null) baseline = interval;
     console.log(`${what}:`);
+    console.log(`  page load to the start-up question: ${format(results.map((r) => r.question))}`);
+    console.log(`  page load to the first frame, less the question's wait for its answer: ` +
+                format(results.map((r) => r.question + r.firstFrame)));
     console.log(`  answer to the first frame (model load included): ${format(results.map((r) => r.firstFrame))}`);
     console.log(`  frame time: ${format(results.map((r) => r.interval))}, ${(interval / baseline).toFixed(2)} times the example's`);
   }

@@ -6,8 +6,7 @@
 include(GNUInstallDirs)
 
 if(POLYVIEW_PLATFORM STREQUAL "web")
-  install(FILES ${POLYVIEW_SITE_DIR}/polyview.html ${POLYVIEW_SITE_DIR}/polyview.js
-                ${POLYVIEW_SITE_DIR}/polyview.wasm DESTINATION .)
+  install(FILES ${POLYVIEW_SITE_DIR}/polyview.html ${POLYVIEW_SITE_DIR}/polyview.js DESTINATION .)
   install(DIRECTORY examples/ DESTINATION examples)
   configure_file(packaging/README-web.txt.in README.txt @ONLY)
   configure_file(LICENSE LICENSE.txt COPYONLY)

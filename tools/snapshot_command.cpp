@@ -1,4 +1,5 @@
-// polyview-tool snapshot: the viewer's first frame, drawn headless; and
+// polyview-tool snapshot: the viewer's frame, drawn headless from its start
+// view or the view its options and F key give; and
 // thumbnail: the same for a file manager, from a model file's folder.
 #include <sys/resource.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include "model/model.h"
 #include "render/render.h"
 #include "render/view.h"
+#include "render/view_state.h"
 #include "texture/texture.h"
 #include "texture/texture_failure.h"
 
@@ -56,8 +58,11 @@ int DrawToPng(const char* command, int32_t width, int32_t height, const std::str
     return 1;
 }
 
+const char SnapshotUsage[] =
+    "usage: polyview-tool snapshot [--dir DIR] [--size WxH] [--turn AZ,EL] [--zoom K] [--frame] --out OUT.png\n";
+
 int Usage() {
-    std::fputs("usage: polyview-tool snapshot [--dir DIR] [--size WxH] --out OUT.png\n", stderr);
+    std::fputs(SnapshotUsage, stderr);
     return ExitUsage;
 }
 
@@ -68,13 +73,25 @@ int RunSnapshotCommand(int argc, char** argv) {
     const char* outPath = nullptr;
     int32_t width = ViewWidth, height = ViewHeight;
     bool sizeGiven = false;
+    // The view as the viewer's options and F key make it.
+    ViewPose view = StartView;
+    bool isFramed = false;
     for (int i = 0; i < argc; ++i) {
         bool hasValue = i + 1 < argc;
+        const char* why = nullptr;
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs("usage: polyview-tool snapshot [--dir DIR] [--size WxH] --out OUT.png\n", stdout);
+            std::fputs(SnapshotUsage, stdout);
             return 0;
         }
-        if (std::strcmp(argv[i], "--dir") == 0 && hasValue && !dir) {
+        if (IsViewOption(argv[i])) {
+            if (!ApplyViewOption(argv[i], hasValue ? argv[i + 1] : nullptr, &view, &why)) {
+                std::fprintf(stderr, "polyview-tool snapshot: %s\n", why);
+                return Usage();
+            }
+            ++i;
+        } else if (std::strcmp(argv[i], "--frame") == 0) {
+            isFramed = true;
+        } else if (std::strcmp(argv[i], "--dir") == 0 && hasValue && !dir) {
             dir = argv[++i];
         } else if (std::strcmp(argv[i], "--out") == 0 && hasValue && !outPath) {
             outPath = argv[++i];
@@ -117,6 +134,8 @@ int RunSnapshotCommand(int argc, char** argv) {
                      DescribeTextureFailure(texture).c_str());
         status = 1;
     } else {
+        CurrentView = view;
+        if (isFramed) FrameView(&CurrentView);
         status = DrawToPng("snapshot", width, height, out, outPath, false);
     }
     CloseHeadlessGl(&gl);

@@ -7,6 +7,7 @@
 
 #include "app/scene_reload.h"
 #include "render/view.h"
+#include "render/view_state.h"
 
 namespace {
 
@@ -14,6 +15,8 @@ namespace {
 // out: the Windows box wraps at blanks only, so a long path would make it
 // wider than the screen. Standard error gets the whole text.
 constexpr size_t MaxShownPathLength = 64;
+
+const char ViewerUsage[] = "usage: polyview [--turn AZ,EL] [--zoom K] [DIR | DIR/poligon.m]";
 
 bool IsBlank(WCHAR c) {
     return c == ' ' || c == '\t';
@@ -142,15 +145,36 @@ const WCHAR* SkipProgramName(const WCHAR* commandLine) {
 }
 
 bool ApplyCommandLine(int* exitStatus) {
-    std::vector<WideString> arguments = TakeWatchOption(SplitCommandLine(SkipProgramName(GetCommandLineW())));
-    if (arguments.empty()) return true;
-    if (arguments.size() > 1) {
-        MessageBoxA(nullptr, "Too many arguments: the only one is the folder to start in.", "ERROR",
+    const std::vector<WideString> arguments = TakeWatchOption(SplitCommandLine(SkipProgramName(GetCommandLineW())));
+    // The view's options give the start view, where Home goes back to; other
+    // options are ignored, as Windows programs do.
+    std::vector<WideString> folders;
+    ViewPose pose = StartView;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string argument = Narrow(arguments[i]);
+        if (IsViewOption(argument.c_str())) {
+            const bool hasValue = i + 1 < arguments.size();
+            const std::string value = hasValue ? Narrow(arguments[++i]) : std::string();
+            const char* why = nullptr;
+            if (!ApplyViewOption(argument.c_str(), hasValue ? value.c_str() : nullptr, &pose, &why)) {
+                MessageBoxA(nullptr, (std::string(why) + ".\n\n" + ViewerUsage).c_str(), "ERROR",
+                            MB_OK | MB_ICONEXCLAMATION);
+                *exitStatus = 2;
+                return false;
+            }
+        } else if (argument[0] != '-') {
+            folders.push_back(arguments[i]);
+        }
+    }
+    CurrentView = HomeView = pose;
+    if (folders.empty()) return true;
+    if (folders.size() > 1) {
+        MessageBoxA(nullptr, "Too many arguments: besides the view's options, the only one is the folder to start in.", "ERROR",
                     MB_OK | MB_ICONEXCLAMATION);
         *exitStatus = 2;
         return false;
     }
-    WideString path = arguments[0];
+    WideString path = folders[0];
     if (SetCurrentDirectoryW(path.c_str())) return true;
     DWORD error = GetLastError();
 

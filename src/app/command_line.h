@@ -1,5 +1,5 @@
-// The viewer's command line: at most one argument, the folder to start in
-// or the model file in it.
+// The viewer's command line: the start view's options and at most one
+// other argument, the folder to start in or the model file in it.
 #pragma once
 
 #include <string>
@@ -21,7 +21,10 @@ std::vector<WideString> SplitCommandLine(const WCHAR* commandLine);
 const WCHAR* SkipProgramName(const WCHAR* commandLine);
 
 // Acts on the process's command line (GetCommandLineW: UTF-16, so that any
-// folder name arrives whole): with a folder, makes it the current directory,
+// folder name arrives whole): "--turn AZ,EL" and "--zoom K" set the start
+// view (CurrentView and HomeView), a refused value ending in a box with the
+// usage (status 2); other options are ignored. With a folder, makes it the
+// current directory,
 // so that the viewer works as if started there; with a file named
 // "poligon.m" (the model, as a file manager hands it over), its folder.
 // "--watch" among the arguments sets isSceneWatchWanted (scene_reload.h) and

@@ -30,6 +30,9 @@ void SetNativeWindowTitle(HWND__* window);
 void ChangeNativeWindowState(HWND__* window, int showCommand);
 void RaiseNativeWindow(HWND__* window);
 void FocusNativeWindow(HWND__* window);
+// Keeps the pointer's events coming to the window while it is captured
+// (SetCapture), also from outside it; stops when released.
+void CaptureNativePointer(HWND__* window, bool isCaptured);
 // Readies the window for a pixel format from the layer's table, once,
 // before SetPixelFormat sets it; false when the host refuses.
 bool PrepareNativePixelFormat(HWND__* window, int format);

@@ -10,6 +10,7 @@
 #ifdef _WIN32
 
 #include <windows.h>
+#include <windowsx.h>  // GET_X_LPARAM, GET_Y_LPARAM
 #include <GL/gl.h>
 
 #else
@@ -178,6 +179,12 @@ static_assert(sizeof(DEVMODEA) == 148, "DEVMODEA layout");
 #define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((uintptr_t)(l)) >> 16) & 0xffff))
 #define MAKELONG(a, b) ((LONG)(((WORD)(((uintptr_t)(a)) & 0xffff)) | ((DWORD)((WORD)(((uintptr_t)(b)) & 0xffff))) << 16))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+// Mouse positions: signed 16-bit client (or screen) coordinates.
+#define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
+#define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
+#define GET_WHEEL_DELTA_WPARAM(wp) ((short)HIWORD(wp))
 
 // Window class styles
 #define CS_VREDRAW 0x0001
@@ -297,6 +304,23 @@ static_assert(sizeof(DEVMODEA) == 148, "DEVMODEA layout");
 #define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
 #define WM_SYSCOMMAND 0x0112
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_RBUTTONDOWN 0x0204
+#define WM_RBUTTONUP 0x0205
+#define WM_MBUTTONDOWN 0x0207
+#define WM_MBUTTONUP 0x0208
+#define WM_MOUSEWHEEL 0x020A
+#define WM_CAPTURECHANGED 0x0215
+
+// Mouse message flags (wParam's low word) and the wheel's unit
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
+#define MK_MBUTTON 0x0010
+#define WHEEL_DELTA 120
 
 // WM_ACTIVATE kinds
 #define WA_INACTIVE 0
@@ -405,6 +429,11 @@ BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
 BOOL WINAPI ShowWindow(HWND window, int command);
 BOOL WINAPI SetForegroundWindow(HWND window);
 HWND WINAPI SetFocus(HWND window);
+// The mouse's messages go to the capturing window, also from outside it,
+// until it is released; a window losing it gets WM_CAPTURECHANGED.
+HWND WINAPI SetCapture(HWND window);
+BOOL WINAPI ReleaseCapture();
+HWND WINAPI GetCapture();
 HDC WINAPI GetDC(HWND window);
 int WINAPI ReleaseDC(HWND window, HDC dc);
 BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg);

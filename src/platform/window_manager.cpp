@@ -233,6 +233,21 @@ void NoteCloseRequested(HWND__* window) {
     PostToWindow(window, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
+void PostMouseMessage(HWND__* window, UINT message, WPARAM wParam, int x, int y) {
+    HWND__* capture = windowManager.captureWindow;
+    if (capture && capture != window && message != WM_MOUSEWHEEL) {
+        if (window) {
+            x += window->x - capture->x;
+            y += window->y - capture->y;
+        }
+        window = capture;
+    }
+    if (!window) {
+        return;
+    }
+    PostToWindow(window, message, wParam, MAKELPARAM(x, y));
+}
+
 void ShutdownWindowManager() {
     while (!windowManager.windows.empty()) {
         DestroyWindow(windowManager.windows.back());
@@ -343,6 +358,9 @@ BOOL WINAPI DestroyWindow(HWND handle) {
     if (!window) {
         return FALSE;
     }
+    if (windowManager.captureWindow == window) {
+        ReleaseCapture();
+    }
     if (window->isVisible) {
         SendToWindow(window, WM_SHOWWINDOW, FALSE, 0);
     }
@@ -423,6 +441,35 @@ HWND WINAPI SetFocus(HWND handle) {
     }
     ActivateWindow(window);
     return previous;
+}
+
+HWND WINAPI SetCapture(HWND handle) {
+    HWND__* previous = windowManager.captureWindow;
+    HWND__* window = FindLiveWindow(handle);
+    if (!window || window == previous) {
+        return previous;
+    }
+    windowManager.captureWindow = window;
+    if (previous) {
+        CaptureNativePointer(previous, false);
+        SendToWindow(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
+    }
+    CaptureNativePointer(window, true);
+    return previous;
+}
+
+BOOL WINAPI ReleaseCapture() {
+    HWND__* window = windowManager.captureWindow;
+    if (window) {
+        windowManager.captureWindow = nullptr;
+        CaptureNativePointer(window, false);
+        SendToWindow(window, WM_CAPTURECHANGED, 0, 0);
+    }
+    return TRUE;
+}
+
+HWND WINAPI GetCapture() {
+    return windowManager.captureWindow;
 }
 
 BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {

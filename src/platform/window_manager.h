@@ -72,6 +72,7 @@ struct WindowManagerState {
     std::vector<HWND__*> windows;   // live windows, in creation order
     HWND__* activeWindow;
     HWND__* focusWindow;
+    HWND__* captureWindow;           // SetCapture's window; null while none has the mouse
     std::deque<MSG> postedMessages;
     bool isQuitPosted;
     int quitCode;
@@ -101,6 +102,11 @@ void NoteRestored(HWND__* window);
 void NoteClientSize(HWND__* window, int width, int height);
 void NoteMoved(HWND__* window, int x, int y);
 void NoteCloseRequested(HWND__* window);  // the close box
+// A mouse message (WM_MOUSEMOVE, a button's, WM_MOUSEWHEEL) for the window
+// the pointer is over; the capturing window takes it instead while there is
+// one, with the position made relative to it. Button and move messages take
+// client coordinates, the wheel's screen coordinates.
+void PostMouseMessage(HWND__* window, UINT message, WPARAM wParam, int x, int y);
 
 // Destroys every window still there and forgets classes and messages.
 void ShutdownWindowManager();

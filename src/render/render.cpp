@@ -4,8 +4,11 @@
 
 #include <GL/glu.h>
 
+#include <cfloat>
+
 #include "model/model.h"
 #include "render/view.h"
+#include "render/view_state.h"
 #include "texture/texture.h"
 #include "texture/texture_failure.h"
 
@@ -14,6 +17,7 @@ GLuint wallTexture = 0;
 void ResizeScene(int32_t width, int32_t height) {
     if (height == 0) height = 1;
     glViewport(0, 0, width, height);
+    if (width > 0) ViewportAspect = double(width) / double(height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // The aspect ratio comes straight from the integers in double precision.
@@ -33,10 +37,6 @@ void SetSceneState() {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-}
-
-void LoadSceneModel() {
-    LoadModelFile(SceneModelName);
 }
 
 bool InitSceneReported(TextureLoadReport* report) {
@@ -61,12 +61,38 @@ bool ReloadScene(std::string* why) {
     return true;
 }
 
-// One frame: clear, move the view's distance into the screen, bind, draw
-// the model.
+void LoadSceneModel() {
+    LoadModelFile(SceneModelName);
+    SetViewPivotFromModel();
+}
+
+// A double for a float call: beyond the float range (a hostile model's far
+// pivot, zoomed), the largest float of its sign.
+static GLfloat ToFloat(double value) {
+    return value > FLT_MAX ? FLT_MAX : value < -FLT_MAX ? -FLT_MAX : GLfloat(value);
+}
+
+void PlaceView(const ViewPose& view) {
+    if (IsStartPose(view)) {
+        glTranslatef(0.0f, 0.0f, -ViewDistance);
+        return;
+    }
+    // Worked out in double precision, handed to the float calls: the pivot
+    // moved to its place in front of the eye, turned about it.
+    double place[3];
+    ViewPivotPlace(view, place);
+    const double* c = ViewPivot.center;
+    glTranslatef(ToFloat(place[0]), ToFloat(place[1]), ToFloat(place[2]));
+    glRotatef(GLfloat(view.elevation), 1.0f, 0.0f, 0.0f);
+    glRotatef(GLfloat(view.azimuth), 0.0f, 1.0f, 0.0f);
+    glTranslatef(ToFloat(-c[0]), ToFloat(-c[1]), ToFloat(-c[2]));
+}
+
+// One frame: clear, place the current view, bind, draw the model.
 static void DrawSceneWith(void (*drawModel)()) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -ViewDistance);
+    PlaceView(CurrentView);
     BindModelTexture(wallTexture);
     drawModel();
 }

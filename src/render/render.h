@@ -32,8 +32,8 @@ void SetSceneState();
 struct TextureLoadReport;
 bool InitSceneReported(TextureLoadReport* report);
 
-// Reads "poligon.m" into the model store: the one model load of InitScene
-// and of ReloadScene.
+// Reads "poligon.m" into the model store and works out the view's pivot
+// from it: every load of the scene's model goes through here.
 void LoadSceneModel();
 
 // Loads the scene again in the current rendering context: the new texture
@@ -44,7 +44,14 @@ void LoadSceneModel();
 // reads as nothing), or nothing.
 bool ReloadScene(std::string* why);
 
-// Draws one frame of the model 5 units in front of the viewer. Returns 1: an
+// The modelview transformation of `view`: for the start pose the start
+// view's one translation 5 units into the screen; otherwise the pivot moved
+// to its place at the view's zoom, turned by elevation then azimuth about it.
+struct ViewPose;
+void PlaceView(const ViewPose& view);
+
+// Draws one frame of the model from CurrentView (view_state.h); the start
+// view draws it 5 units in front of the viewer. Returns 1: an
 // integer truth value that the interface keeps, though drawing cannot fail
 // and the main loop does not look at it.
 int DrawScene();

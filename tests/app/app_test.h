@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_win32.h"
+#include "render/view_state.h"
 
 // WindowState as it stands when the process starts.
 extern const WindowStateRecord initialWindowState;
@@ -15,6 +16,7 @@ protected:
         fake::Reset();
         WindowState = initialWindowState;
         isPixelFormatFilled = false;
+        CurrentView = HomeView = StartView;
     }
 };
 

@@ -172,4 +172,31 @@ TEST_F(StartFolderTest, MoreThanOneArgumentIsRefused) {
     EXPECT_EQ(fake::boxes.at(0).flags, UINT(MB_OK | MB_ICONEXCLAMATION));
 }
 
+TEST_F(StartFolderTest, TheViewOptionsGiveTheStartViewOtherOptionsAreIgnored) {
+    EXPECT_EQ(Run("--turn -390,120.5 --fullscreen \"C:\\My Models\" --zoom 0.8"), 0);
+    EXPECT_EQ(fake::calls.at(0), "SetCurrentDirectoryW(\"C:\\My Models\")");
+    for (const ViewPose& view : {CurrentView, HomeView}) {
+        EXPECT_EQ(view.azimuth, -30.0);
+        EXPECT_EQ(view.elevation, 90.0);
+        EXPECT_EQ(view.zoom, 0.8);
+    }
+
+    // Each refusal names its option, then the usage.
+    const std::pair<const char*, const char*> refusals[] = {
+        {"--turn 30", "--turn"},       {"--turn 30,nan", "--turn"},  {"--turn 1e999,0", "--turn"},
+        {"--turn 1,2x", "--turn"},     {"--zoom 0.049", "--zoom"},   {"--zoom 20.001", "--zoom"},
+        {"--zoom", "--zoom"},          {"--turn 1,2 --zoom k C:\\models", "--zoom"},
+    };
+    for (const auto& refusal : refusals) {
+        SetUp();
+        EXPECT_EQ(Run(refusal.first), 2) << refusal.first;
+        EXPECT_TRUE(fake::CallsNamed({"SetCurrentDirectoryW"}).empty()) << refusal.first;
+        ASSERT_EQ(fake::boxes.size(), 1u) << refusal.first;
+        const std::string& text = fake::boxes[0].text;
+        EXPECT_EQ(text.rfind(std::string(refusal.second) + " takes ", 0), 0u) << text;
+        EXPECT_EQ(text.substr(text.find("\n\n")), "\n\nusage: polyview [--turn AZ,EL] [--zoom K] [DIR | DIR/poligon.m]");
+        EXPECT_TRUE(IsStartPose(CurrentView) && IsStartPose(HomeView)) << refusal.first;
+    }
+}
+
 }  // namespace

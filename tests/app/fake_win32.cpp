@@ -30,6 +30,7 @@ std::vector<PIXELFORMATDESCRIPTOR> choosePixelFormatRecords;
 std::vector<PIXELFORMATDESCRIPTOR> setPixelFormatRecords;
 std::deque<Step> script;
 int passesPastScript;
+HWND captureWindow;
 
 Step Message(UINT message, WPARAM wParam, LPARAM lParam) {
     return Step{true, message, wParam, lParam, nullptr};
@@ -52,6 +53,7 @@ void Reset() {
     script.clear();
     passesPastScript = 0;
     commandLine = "\"C:\\polyview\\polyview.exe\"";
+    captureWindow = nullptr;
 }
 
 std::vector<std::string> CallsFrom(size_t first) {
@@ -289,6 +291,26 @@ BOOL WINAPI SetForegroundWindow(HWND handle) {
 HWND WINAPI SetFocus(HWND handle) {
     Log("SetFocus(" + Name(handle) + ")");
     return nullptr;
+}
+
+// The window holding the mouse is told when it loses it, as Windows tells it.
+HWND WINAPI SetCapture(HWND handle) {
+    Log("SetCapture(" + Name(handle) + ")");
+    HWND previous = captureWindow;
+    captureWindow = handle;
+    return previous;
+}
+
+BOOL WINAPI ReleaseCapture() {
+    Log("ReleaseCapture()");
+    HWND previous = captureWindow;
+    captureWindow = nullptr;
+    if (previous) RenderWindowProc(previous, WM_CAPTURECHANGED, 0, 0);
+    return TRUE;
+}
+
+HWND WINAPI GetCapture() {
+    return captureWindow;
 }
 
 HDC WINAPI GetDC(HWND handle) {

@@ -84,6 +84,9 @@ extern std::deque<Step> script;
 extern int passesPastScript;
 const WPARAM scriptEndCode = 0xDEAD;
 
+// The window SetCapture gave the mouse to; null after ReleaseCapture.
+extern HWND captureWindow;
+
 Step Message(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 Step Idle(std::function<void()> action = nullptr);
 

@@ -170,3 +170,56 @@ tap_escape_on_big_model() {
   wait_drawn 60 || fail "no frame drawn"
   xdotool windowfocus --sync "$id" && xdotool key Escape
 }
+
+# write_sided_cube DIR: a textured cube of side 2 about (1, 0, 0) whose
+# sides tell the view's turn: front (+z) red, left (-x) green, top (+y)
+# blue, the other three yellow; each side one colour of a four-colour
+# "Wall.bmp".
+write_sided_cube() {
+  convert -size 32x32 xc:red xc:lime +append \( -size 32x32 xc:blue xc:yellow +append \) -append \
+    BMP3:"$1/Wall.bmp"
+  awk 'function side(uv, a, b, c, d) {
+         printf "Vertex %s >> TKoord %s\nVertex %s >> TKoord %s\nVertex %s >> TKoord %s\n", a, uv, b, uv, c, uv
+         printf "Vertex %s >> TKoord %s\nVertex %s >> TKoord %s\nVertex %s >> TKoord %s\n", a, uv, c, uv, d, uv
+       }
+       BEGIN {
+         red = "0.25 0.75"; lime = "0.75 0.75"; blue = "0.25 0.25"; yellow = "0.75 0.25"
+         print "UcgenSayisi >> 12\nKaplamaKullanimi >> 1"
+         side(red, "0 -1 1", "2 -1 1", "2 1 1", "0 1 1")
+         side(lime, "0 -1 -1", "0 -1 1", "0 1 1", "0 1 -1")
+         side(blue, "0 1 -1", "0 1 1", "2 1 1", "2 1 -1")
+         side(yellow, "0 -1 -1", "0 1 -1", "2 1 -1", "2 -1 -1")
+         side(yellow, "2 -1 -1", "2 1 -1", "2 1 1", "2 -1 1")
+         side(yellow, "0 -1 -1", "2 -1 -1", "2 -1 1", "0 -1 1")
+       }' >"$1/poligon.m"
+}
+
+# drag ID X0 Y0 X1 Y1: a left-button drag in the window from X0,Y0 to X1,Y1
+# (window pixels; the end may lie outside it), in a few moves.
+drag() {
+  local id=$1 x=$2 y=$3 dx=$(($4 - $2)) dy=$(($5 - $3))
+  xdotool mousemove --window "$id" "$x" "$y" mousedown 1 \
+    mousemove --window "$id" $((x + dx / 3)) $((y + dy / 3)) \
+    mousemove --window "$id" $((x + 2 * dx / 3)) $((y + 2 * dy / 3)) \
+    mousemove --window "$id" "$4" "$5" mouseup 1
+}
+
+# expect_view ID [SNAPSHOT OPTIONS...]: waits until the window shows what
+# `polyview-tool snapshot` draws of DIR with these options (a frame of the
+# view the controls have made comes soon: the viewer draws continuously).
+expect_view() {
+  local id=$1 differ i
+  shift
+  "$POLYVIEW_TOOL" snapshot --dir "$DIR" --out "$WORK/expected.png" "$@" || fail "snapshot $* failed"
+  for ((i = 0; i < 100; i++)); do
+    import -window "$id" "$WORK/window.png"
+    # (compare's status tells that the pictures differ at all)
+    differ=$(differing_pixels "$WORK/window.png" "$WORK/expected.png" || true)
+    if [ "$differ" -lt 1536 ]; then
+      echo "view as snapshot $*: $differ of 307200 pixels differ"
+      return 0
+    fi
+    sleep 0.2
+  done
+  fail "the window differs from snapshot $* in $differ pixels"
+}

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows program under Wine, on Xvfb screens, driven like the Linux
-# viewer, in nine scenarios: the start-up question both ways (No: a window
+# viewer, in ten scenarios: the start-up question both ways (No: a window
 # whose picture matches `polyview-tool snapshot` of the same folder; Yes on a
 # 640x480x16 screen: fullscreen); started in a folder whose name the ANSI
 # code page cannot spell, and with such a folder as its argument, its model
@@ -9,7 +9,9 @@
 # without 640x480: the fallback question, Yes, then No with the closing box;
 # a folder without "Wall.bmp" and the "Initialization Failed." box; an
 # instant Esc tap on a big model; a folder on a command line of quotes and
-# blanks; a folder that cannot be entered, whose ERROR box fits the screen
+# blanks; the view's options with an unknown one (ignored) and a drag that
+# ends outside the window, each view that of `snapshot` with the same
+# options; a folder that cannot be entered, whose ERROR box fits the screen
 # however long its name. Esc and the close box end the program with status 0.
 # Results are judged by what the program showed and
 # left behind, never by Wine's exit status alone, and the scenarios that ran
@@ -23,7 +25,7 @@ use_wine
 : "${POLYVIEW_TOOL:?}" "${X11_CLOSE:?}"
 # Wine takes file names and arguments in the locale's character set.
 export LANG=C.UTF-8
-SCENARIOS=9
+SCENARIOS=10
 # Turkish letters outside code page 1252 (ı, ş, ğ), and a Russian word.
 FAR_FOLDER="Masaüstü/çalışma ğ/модели"
 
@@ -174,6 +176,20 @@ id=$(wait_window "$TITLE") || fail "no window after F1"
 "$X11_CLOSE" "$id" || fail "could not send the close request"
 expect_ended_with 0
 pass "polyview DIR through quotes and blanks, F1 reloads from DIR, close box"
+
+# --- The view's options, an unknown one ignored, a drag out of the window --
+prepare 1024x768x24 cube
+write_sided_cube "$DIR"
+(cd "$DIR" && exec timeout 120 wine "$POLYVIEW" --zoom 0.8 --unknown) >"$WORK/viewer.out" 2>"$WORK/viewer.err" &
+VIEWER_PID=$!
+answer_box "Start FullScreen?" n || fail "no start-up question"
+id=$(wait_window "$TITLE" 30) || fail "no viewer window"
+expect_view "$id" --zoom 0.8
+drag "$id" 500 240 680 300
+expect_view "$id" --zoom 0.8 --turn 90,30
+xdotool windowfocus --sync "$id" && press Escape
+expect_ended_with 0
+pass "--zoom 0.8 and an unknown option, a drag that ends outside the window"
 
 # --- A folder that cannot be entered: the ERROR box, status 1 -------------
 # A name of 300 characters: shortened in the box, which MessageBox does not

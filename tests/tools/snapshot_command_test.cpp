@@ -100,7 +100,8 @@ TEST_F(SnapshotCommand, MissingPictureFailsInitialisation) {
 
 TEST(SnapshotUsage, BadArgumentsExitTwo) {
     for (const char* args : {"snapshot", "snapshot --size 10x --out a.png", "snapshot --size 0x5 --out a.png",
-                             "snapshot --out a.png extra", "snapshot --dir"}) {
+                             "snapshot --out a.png extra", "snapshot --dir", "snapshot --turn 1 --out a.png",
+                             "snapshot --zoom 0 --out a.png", "snapshot --out a.png --zoom"}) {
         ToolResult r = RunTool(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.err, "") << args;

@@ -157,9 +157,9 @@ const contentTypes = {
   '.css': 'text/css', '.bmp': 'image/bmp', '.png': 'image/png', '.txt': 'text/plain; charset=utf-8',
 };
 
-// Serves the files of `root` on 127.0.0.1 at an ephemeral port, and records
-// every request (method and path), so that a test can see what the page asked for.
-function serveFolder(root) {
+// Serves the files of `root` on 127.0.0.1 at an ephemeral port, `headers` on
+// every answer, and records every request (method and path), so that a test can see what the page asked for.
+function serveFolder(root, headers = {}) {
   const requests = [];
   const server = http.createServer((request, response) => {
     requests.push(`${request.method} ${request.url}`);
@@ -167,13 +167,14 @@ function serveFolder(root) {
     const file = path.join(root, path.normalize(name));
     if (request.method !== 'GET' || !file.startsWith(root + path.sep) || !fs.existsSync(file) ||
         !fs.statSync(file).isFile()) {
-      response.writeHead(request.method === 'GET' ? 404 : 405);
+      response.writeHead(request.method === 'GET' ? 404 : 405, headers);
       response.end();
       return;
     }
     response.writeHead(200, {
       'Content-Type': contentTypes[path.extname(file)] || 'application/octet-stream',
       'Cache-Control': 'no-store',
+      ...headers,
     });
     fs.createReadStream(file).pipe(response);
   });

@@ -17,7 +17,7 @@ top=polyview-$version-web
 zip=$work/$top.zip
 [ -f "$zip" ] || { echo "FAIL: cpack made no $zip" >&2; ls "$work" >&2; exit 1; }
 
-expected=("$top/polyview.html" "$top/polyview.js" "$top/polyview.wasm" "$top/README.txt" "$top/LICENSE.txt")
+expected=("$top/polyview.html" "$top/polyview.js" "$top/README.txt" "$top/LICENSE.txt")
 for f in "$source"/examples/*; do expected+=("$top/examples/${f##*/}"); done
 (cd "$work" && cmake -E tar tf "$zip") | grep -v '/$' | sort >"$work/files"
 printf '%s\n' "${expected[@]}" | sort >"$work/expected"
@@ -29,5 +29,5 @@ mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$zip")
 grep -q "polyview $version" "$work/unpacked/$top/polyview.html" || { echo "FAIL: the page does not name polyview $version" >&2; exit 1; }
 size() { stat -c %s "$1"; }
-echo "polyview.wasm $(size "$work/unpacked/$top/polyview.wasm") bytes, polyview.js $(size "$work/unpacked/$top/polyview.js") bytes, $top.zip $(size "$zip") bytes"
+echo "polyview.html $(size "$work/unpacked/$top/polyview.html") bytes, polyview.js $(size "$work/unpacked/$top/polyview.js") bytes, $top.zip $(size "$zip") bytes"
 echo "PASS: $top.zip"

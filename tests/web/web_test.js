@@ -30,14 +30,17 @@ function check(condition, message) {
 }
 
 // The page and what it said; `serve` starts the server (the test's own by
-// default); `flags` are the browser's own.
-async function openPage(folder, serve = serveFolder, flags = []) {
+// default); `flags` are the browser's own; with `phoneWidth`, the page is a
+// phone's of that width, with touch.
+async function openPage(folder, serve = serveFolder, flags = [], phoneWidth = 0) {
   const server = await serve(folder);
   const browser = await Browser.launch(flags);
+  if (phoneWidth) await browser.send('Emulation.setDeviceMetricsOverride', {width: phoneWidth, height: 844, deviceScaleFactor: 1, mobile: true});
+  if (phoneWidth) await browser.send('Emulation.setTouchEmulationEnabled', {enabled: true, maxTouchPoints: 5});
   const log = pageLog = [];
   browser.on('Runtime.consoleAPICalled', (p) => log.push(p.args.map((a) => a.value).join(' ')));
   browser.on('Runtime.exceptionThrown', (p) => log.push('exception: ' + JSON.stringify(p.exceptionDetails)));
-  await browser.navigate(server.url + 'polyview.html');
+  await browser.navigate(server.url + 'polyview.html' + (server.query || ''));
   const page = {browser, server, log};
 
   // Waits until `expression` is true in the page; its value.
@@ -80,6 +83,32 @@ async function openPage(folder, serve = serveFolder, flags = []) {
         return {x: r.x + scrollX, y: r.y + scrollY, width: r.width, height: r.height};
       })()`);
     return browser.screenshot(rect);
+  };
+
+  page.rect = (windowId) => browser.evaluate(`document.querySelector('#${windowId} canvas').getBoundingClientRect().toJSON()`);
+
+  // A left-button drag through page `points`; the turn it makes: half a degree
+  // a pixel of the picture, contained in its box scaled (narrow page, fullscreen).
+  page.drag = async (windowId, points) => {
+    const r = await page.rect(windowId), scale = Math.min(r.width / 640, r.height / 480);
+    const at = (point, i) => Math.floor((point[i] - [r.x, r.y][i] - ([r.width, r.height][i] - [640, 480][i] * scale) / 2) / scale);
+    const steps = [['mousePressed', points[0]], ...points.slice(1).map((p) => ['mouseMoved', p]), ['mouseReleased', points.at(-1)]];
+    for (const [type, [x, y]] of steps) await browser.send('Input.dispatchMouseEvent', {type, x, y, button: 'left', buttons: type === 'mouseReleased' ? 0 : 1});
+    return [0, 1].map((i) => (at(points.at(-1), i) - at(points[0], i)) / 2).join();
+  };
+
+  // The window's picture against polyview-tool snapshot with `options` (a probe without the tool).
+  page.compare = async (windowId, options = []) => {
+    const picture = await page.picture(windowId), tool = process.env.POLYVIEW_TOOL;
+    if (!tool || !fs.existsSync(tool)) {
+      console.log('SKIPPED (part): no polyview-tool to compare the frame with; checked by probes only');
+      return check(options.length || !near(pixel(picture, 320, 300), [0, 0, 0], 40), 'no house in the middle of the view');
+    }
+    const snapshot = path.join(work, 'snapshot.png');
+    childProcess.execFileSync(tool, ['snapshot', '--dir', path.join(site, 'examples'), ...options, '--out', snapshot]);
+    const differing = differingPixels(picture, decodePng(fs.readFileSync(snapshot)), channelTolerance);
+    console.log(`the page's frame against polyview-tool snapshot ${options.join(' ')}: ${differing} of 307200 pixels differ by more than ${channelTolerance}`);
+    check(picture.width === 640 && differing <= pixelTolerance, `${differing} pixels differ from the snapshot ${options.join(' ')}`);
   };
 
   page.ended = async () => {
@@ -149,19 +178,22 @@ const fillingModel = ['UcgenSayisi >> 2', 'KaplamaKullanimi >> 1',
   'Vertex -4 -3 0 >> TKoord 0 0', 'Vertex 4 3 0 >> TKoord 1 1', 'Vertex -4 3 0 >> TKoord 0 1', ''].join('\n');
 
 // The quadrants where the picture shows them (the middle of each quarter
-// of the window), within `tolerance`.
-function expectQuadrants(picture, tolerance, what) {
+// of the window), within `tolerance`; seen from behind when `isMirrored`.
+function expectQuadrants(picture, tolerance, what, isMirrored = false) {
   const spots = [[0.25, 0.25], [0.75, 0.25], [0.25, 0.75], [0.75, 0.75]];
   spots.forEach(([fx, fy], i) => {
     // In fullscreen the 4:3 picture is centred in the screen.
     const scale = Math.min(picture.width / 640, picture.height / 480);
-    const x = (picture.width - 640 * scale) / 2 + fx * 640 * scale;
+    const x = (picture.width - 640 * scale) / 2 + (isMirrored ? 1 - fx : fx) * 640 * scale;
     const y = (picture.height - 480 * scale) / 2 + fy * 480 * scale;
     const got = pixel(picture, x, y);
     check(near(got, quadrantColours[i], tolerance),
           `${what}: quadrant ${i} shows ${got}, not ${quadrantColours[i]}`);
   });
 }
+
+// Fingers at page coordinates.
+const touch = (page, type, points) => page.browser.send('Input.dispatchTouchEvent', {type, touchPoints: points.map(([x, y]) => ({x, y}))});
 
 // A folder of the test's own, as the viewer's folder or for the page.
 function folderWith(name, files) {
@@ -178,6 +210,16 @@ function siteWith(name, files) {
   fs.rmSync(path.join(dir, 'examples'), {recursive: true});
   folderWith(path.join(name, 'examples'), files);
   return dir;
+}
+
+// No server: the folder's files opened as file: URLs. A `serve` whose page is opened with `query`.
+const openAsFiles = async (folder) => ({url: require('url').pathToFileURL(folder).href + '/', requests: [], close: async () => {}});
+const withQuery = (query, serve = serveFolder) => async (folder) => ({...await serve(folder), query});
+// What the page says of a link it did not open (offering the example or a drop).
+async function linkRefused(page) {
+  await page.until('!document.getElementById("polyview-link-offer").hidden', 'the offer of the example or a drop');
+  check(await page.browser.evaluate('polyview.starts') === 0, 'the program was started after all');
+  return page.browser.evaluate('document.getElementById("polyview-link-says").textContent');
 }
 
 // Serves through scripts/serve-web.sh on a free port.
@@ -199,11 +241,11 @@ function serveWithScript(folder) {
 }
 
 const scenarios = {
-  // Served by scripts/serve-web.sh: the question with the focus on it,
+  // Served by scripts/serve-web.sh (or `serve`): the question with the focus on it,
   // answered No from the keyboard; the example's frame against
   // polyview-tool snapshot; Esc ends with status 0.
-  async example() {
-    const page = await openPage(site, serveWithScript);
+  async example(serve = serveWithScript) {
+    const page = await openPage(site, serve);
     try {
       const box = await page.box('Start FullScreen?');
       check(box.text === 'Would You Like To Run In Fullscreen Mode?' && box.buttons.join() === 'Yes,No',
@@ -217,16 +259,7 @@ const scenarios = {
       check(size.join() === '640,480,640,480,true', `the canvas (size, shown size, focus) is ${size}`);
       const picture = await page.picture(id);
       check(near(pixel(picture, 5, 5), [0, 0, 0], 0), `the background at 5,5 is ${pixel(picture, 5, 5)}`);
-      if (process.env.POLYVIEW_TOOL && fs.existsSync(process.env.POLYVIEW_TOOL)) {
-        const snapshot = path.join(work, 'snapshot.png');
-        childProcess.execFileSync(process.env.POLYVIEW_TOOL, ['snapshot', '--dir', path.join(site, 'examples'), '--out', snapshot]);
-        const differing = differingPixels(picture, decodePng(fs.readFileSync(snapshot)), channelTolerance);
-        console.log(`the page's frame against polyview-tool snapshot: ${differing} of 307200 pixels differ by more than ${channelTolerance}`);
-        check(differing <= pixelTolerance, `${differing} pixels differ from the snapshot`);
-      } else {
-        console.log('SKIPPED (part): no polyview-tool to compare the frame with; checked by probes only');
-        check(near(pixel(picture, 320, 300), [0, 0, 0], 40) === false, 'no house in the middle of the view');
-      }
+      await page.compare(id);
       await page.browser.press('Escape');
       const status = await page.ended();
       check(status === 0, `exit status after Esc is ${status}`);
@@ -236,6 +269,14 @@ const scenarios = {
     } finally {
       await page.close();
     }
+  },
+
+  // The unpacked zip opened as a file; a link from there needs a server.
+  async file_page() {
+    await scenarios.example(openAsFiles);
+    const page = await openPage(site, withQuery('?dir=examples', openAsFiles));
+    const says = await linkRefused(page).finally(page.close);
+    check(/opened as a file.*served over http or https/.test(says), `the page says "${says}"`);
   },
 
   // Yes: fullscreen; F1 to windowed and back, each a new window (and
@@ -254,9 +295,12 @@ const scenarios = {
       check(fills, 'the fullscreen window does not fill the screen');
       const picture = await page.picture(id);
       check(!near(pixel(picture, picture.width / 2, picture.height * 0.6), [0, 0, 0], 40), 'no house in fullscreen');
+      // A drag in fullscreen, measured in the scaled picture; the view kept across F1.
+      const turn = await page.drag(id, [[400, 300], [420, 310], [431, 318]]);
 
       await page.browser.press('F1');
       id = await page.window(false, id);
+      await page.compare(id, ['--turn', turn]);
       check(await fullscreen() === '', 'still fullscreen after F1');
       await page.browser.press('F1');
       id = await page.window(true, id);
@@ -324,8 +368,9 @@ const scenarios = {
   },
 
   // Files dropped on the page, chosen one by one, and chosen as a folder go
-  // into the viewer's folder; the next F1 reads them: BMP, PNG, GIF and
-  // JPEG, decoded by the browser, upright. Nothing is sent to the server.
+  // into the viewer's folder and are shown at once in the same window (a
+  // file alone with the other as it was); F1 reads them too: BMP, PNG, GIF
+  // and JPEG, decoded by the browser, upright. Nothing is sent to the server.
   async files() {
     const convert = process.env.CONVERT || 'convert';
     const quadrantsBmp = bmp(64, 64, quadrants);
@@ -350,14 +395,15 @@ const scenarios = {
         for (const type of ['dragEnter', 'dragOver', 'drop'])
           await page.browser.send('Input.dispatchDragEvent', {type, x: 300, y: 300, data: {items: [], files, dragOperationsMask: 1}});
       };
+      const shownAtOnce = async (what) => {  // asked for before the files count as taken, made before a frame
+        await page.until(`polyview.instance.platform.frames >= ${await page.frames() + 3}`, 'frames drawn');
+        const now = await page.browser.evaluate('polyview.starts + " " + polyview.instance.platform.windows[0].id');
+        check(now === `1 ${id}`, `${what}: a new start or window (${now}, not 1 ${id})`);
+        expectQuadrants(await page.picture(id), 8, what);
+      };
       await drop([path.join(dropped, 'Wall.bmp'), path.join(dropped, 'poligon.m')]);
       await taken(1);
-      // Read at the next build only.
-      let shown = await page.picture(id);
-      check(near(pixel(shown, 5, 5), [0, 0, 0], 0), 'the dropped files were read before F1');
-      await page.browser.press('F1');
-      id = await page.window(true, id);
-      expectQuadrants(await page.picture(id), 8, 'dropped PNG, fullscreen');
+      await shownAtOnce('dropped PNG, at once');
 
       const input = async (selector, files) => {
         const {root} = await page.browser.send('DOM.getDocument');
@@ -366,9 +412,7 @@ const scenarios = {
       };
       await input('#polyview-pick-files', [path.join(chosen, 'Wall.bmp')]);
       await taken(2);
-      await page.browser.press('F1');
-      id = await page.window(false, id);
-      expectQuadrants(await page.picture(id), 8, 'chosen GIF, windowed');
+      await shownAtOnce('chosen GIF with the dropped model, at once');
 
       await input('#polyview-pick-folder', [chosenFolder]);
       await taken(3);
@@ -394,6 +438,54 @@ const scenarios = {
     }
   },
 
+  // A phone's page, 390 wide: the question's buttons, then the whole picture within it; No tapped.
+  async phone() {
+    const page = await openPage(site, serveFolder, [], 390);
+    const within = async (selector) => {
+      const [width, scrolled, ...rects] = await page.browser.evaluate(`[document.documentElement.clientWidth, document.documentElement.scrollWidth,
+          ...[...document.querySelectorAll(${JSON.stringify(selector)})].map((e) => e.getBoundingClientRect().toJSON())]`);
+      check(width === 390 && scrolled === width && rects.length && rects.every((r) => r.width > 0 && r.left >= 0 && r.right <= width),
+            `the page ${width} wide scrolls to ${scrolled}; ${selector}: ${JSON.stringify(rects)}`);
+      return rects;
+    };
+    try {
+      await page.box('Start FullScreen?');
+      const [, no] = await within('.polyview-box button');
+      for (const [type, points] of [['touchStart', [[no.x + no.width / 2, no.y + no.height / 2]]], ['touchEnd', []]])
+        await touch(page, type, points);
+      const [picture] = await within(`#${await page.window(false)} canvas`);
+      check(Math.abs(picture.width * 3 - picture.height * 4) < 1, `the picture is ${JSON.stringify(picture)}`);
+    } finally {
+      await page.close();
+    }
+  },
+
+  // A drag on the picture at half size (page 353 wide) ending outside it; at 1:1
+  // a pinch from 100 to 150 apart (461.8 wheel units), a notch back: each frame against snapshot.
+  async gestures() {
+    const page = await openPage(site, serveFolder, [], 353);
+    try {
+      await page.box('Start FullScreen?');
+      await page.browser.press('Escape');
+      const id = await page.window(false);
+      const r = await page.rect(id);
+      check(r.width === 320 && r.height === 240, `the picture is shown ${r.width} x ${r.height}`);
+      const turn = await page.drag(id, [[r.x + 300, r.y + 100], [r.x + 310, r.y + 105], [r.right + 4, r.y + 115]].map((p) => p.map(Math.round)));
+      await page.browser.send('Emulation.setDeviceMetricsOverride', {width: 1280, height: 1024, deviceScaleFactor: 1, mobile: true});
+      await page.window(false);
+      await page.compare(id, ['--turn', turn]);
+
+      const [x, y] = await page.rect(id).then((c) => [Math.round(c.x + 320), Math.round(c.y + 240)]);
+      for (const [type, points] of [['touchStart', [[x - 50, y], [x + 50, y]]], ['touchMove', [[x - 75, y], [x + 75, y]]], ['touchEnd', []]])
+        await touch(page, type, points);
+      await page.browser.send('Input.dispatchMouseEvent', {type: 'mouseWheel', x, y, deltaX: 0, deltaY: 100});  // a notch backwards
+      await page.window(false);
+      await page.compare(id, ['--turn', turn, '--zoom', String(0.9 ** ((462 - 120) / 120))]);
+    } finally {
+      await page.close();
+    }
+  },
+
   // No WebGL: the rendering context's box, then the end and why.
   async no_webgl() {
     const page = await openPage(site, serveFolder, ['--disable-3d-apis']);
@@ -413,9 +505,10 @@ const scenarios = {
 
   // Without Wall.bmp: "Initialization Failed." after the window; status 0.
   async missing_picture() {
-    const page = await openPage(siteWith('no-picture', {'poligon.m': fillingModel}));
+    const page = await openPage(site);
     try {
       await page.box('Start FullScreen?');
+      await page.browser.evaluate('polyview.instance.FS.unlink("Wall.bmp")');
       await page.browser.press('Escape');
       const box = await page.box('ERROR');
       check(box.text === 'Initialization Failed.' && box.buttons.join() === 'OK', `the box is ${JSON.stringify(box)}`);
@@ -446,7 +539,7 @@ const scenarios = {
       ['a PNG cut short', Buffer.from([0x89, 0x50, 0x4E, 0x47, 13, 10, 26, 10, 0, 0, 0, 13, 0x49, 0x48]), true],
       ['a file over 257 MiB', tooLarge, false],
     ];
-    const page = await openPage(siteWith('hostile', {'Wall.bmp': cases[0][1], 'poligon.m': fillingModel}));
+    const page = await openPage(siteWith('hostile', {'Wall.bmp': cases[0][1], 'poligon.m': fillingModel}), withQuery('?dir=examples'));
     try {
       for (let i = 0; i < cases.length; ++i) {
         const [what, bytes, isDecoded] = cases[i];
@@ -471,6 +564,37 @@ const scenarios = {
       }
     } finally {
       await page.close();
+    }
+  },
+
+  // ?dir= on a second server: fetched where that host allows it (with its
+  // turn, and the link to the view), else said why; markup shown as text.
+  async link() {
+    folderWith('model', {'Wall.bmp': bmp(64, 64, quadrants), 'poligon.m': fillingModel});
+    const allowing = await serveFolder(work, {'Access-Control-Allow-Origin': '*'});
+    const refusing = await serveFolder(work);
+    let page = await openPage(site, withQuery(`?dir=${allowing.url}model&turn=180,0&zoom=1`));
+    try {
+      await page.box('Start FullScreen?');
+      await page.browser.press('Escape');
+      const id = await page.window(false);
+      expectQuadrants(await page.picture(id), 0, 'the linked model from behind', true);
+      const link = await page.browser.evaluate(`document.getElementById('polyview-copy-link').click(),
+                                                document.getElementById('polyview-view-link').value`);
+      const expected = `${page.server.url}polyview.html?dir=${encodeURIComponent(allowing.url + 'model')}&turn=180,0&zoom=1`;
+      check(link === expected, `the link to the view is ${link}, not ${expected}`);
+      const markup = '<img src=x onerror="window.ran=1"><script>window.ran=2</script>';
+      for (const [dir, said] of [[`${refusing.url}model/`, `Wall.bmp from ${refusing.url}model/Wall.bmp: no answer that this page may read`],
+                                 [encodeURIComponent(markup), `${markup}/poligon.m: not found (HTTP 404).`]]) {
+        await page.close();
+        page = await openPage(site, withQuery('?dir=' + dir));
+        const says = await linkRefused(page);
+        const ran = await page.browser.evaluate('typeof window.ran + document.querySelectorAll("img, #polyview-link-says script").length');
+        check(says.includes(said) && ran === 'undefined0', `for dir=${dir} the page says "${says}" (ran: ${ran})`);
+      }
+      check(refusing.requests.includes('GET /model/Wall.bmp'), 'the host without permission was not asked');
+    } finally {
+      await Promise.all([page.close(), allowing.close(), refusing.close()]);
     }
   },
 };

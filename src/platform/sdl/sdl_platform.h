@@ -33,6 +33,7 @@ struct LayerState {
     int cursorCount;                 // ShowCursor's display counter; shown while >= 0
     bool isFullscreenModeSet;        // ChangeDisplaySettingsA accepted a fullscreen mode
     SDL_DisplayMode fullscreenMode;  // ... this one
+    Uint32 mouseButtons;             // SDL's button mask after the last button event taken
 };
 
 extern LayerState layer;

@@ -1,4 +1,5 @@
 // The native side of windows over SDL2, and SDL's events as messages.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +63,60 @@ void TranslateKeyEvent(const SDL_KeyboardEvent& key) {
                    (key.keysym.mod & KMOD_ALT) != 0);
 }
 
+// MK_ flags of the buttons an SDL button mask holds, and of Shift and Ctrl.
+WPARAM MouseKeyFlags(Uint32 buttons) {
+    SDL_Keymod mod = SDL_GetModState();
+    return ((buttons & SDL_BUTTON_LMASK) ? MK_LBUTTON : 0) | ((buttons & SDL_BUTTON_RMASK) ? MK_RBUTTON : 0) |
+           ((buttons & SDL_BUTTON_MMASK) ? MK_MBUTTON : 0) | ((mod & KMOD_SHIFT) ? MK_SHIFT : 0) |
+           ((mod & KMOD_CTRL) ? MK_CONTROL : 0);
+}
+
+// The pointer's messages go where SDL says the pointer is, in the window's
+// client pixels, as Windows sends them; the capture redirects them.
+void TranslateButtonEvent(const SDL_MouseButtonEvent& event) {
+    static const UINT downMessages[] = {WM_LBUTTONDOWN, WM_MBUTTONDOWN, WM_RBUTTONDOWN};
+    if (event.button < SDL_BUTTON_LEFT || event.button > SDL_BUTTON_RIGHT) {
+        return;
+    }
+    const Uint32 mask = SDL_BUTTON(event.button);
+    layer.mouseButtons = event.state == SDL_PRESSED ? layer.mouseButtons | mask : layer.mouseButtons & ~mask;
+    // Each up message follows its down message.
+    const UINT message = downMessages[event.button - SDL_BUTTON_LEFT] + (event.state == SDL_PRESSED ? 0 : 1);
+    PostMouseMessage(FindWindowBySdlId(event.windowID), message, MouseKeyFlags(layer.mouseButtons), event.x,
+                     event.y);
+}
+
+void TranslateMotionEvent(const SDL_MouseMotionEvent& event) {
+    PostMouseMessage(FindWindowBySdlId(event.windowID), WM_MOUSEMOVE, MouseKeyFlags(event.state), event.x,
+                     event.y);
+}
+
+// WHEEL_DELTA per notch forwards, finer where the device reports fractions;
+// at the pointer's place on the screen.
+void TranslateWheelEvent(const SDL_MouseWheelEvent& event) {
+    HWND__* window = FindWindowBySdlId(event.windowID);
+    if (!window) {
+        window = windowManager.captureWindow;
+    }
+#if SDL_VERSION_ATLEAST(2, 0, 18)
+    float notches = event.preciseY;
+#else
+    float notches = float(event.y);
+#endif
+    if (event.direction == SDL_MOUSEWHEEL_FLIPPED) {
+        notches = -notches;
+    }
+    long delta = std::lround(double(notches) * WHEEL_DELTA);
+    if (!window || delta == 0) {
+        return;
+    }
+    delta = delta > 32767 ? 32767 : delta < -32768 ? -32768 : delta;
+    WPARAM wParam = MAKEWPARAM(MouseKeyFlags(layer.mouseButtons), WORD(short(delta)));
+    int x = 0, y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    PostMouseMessage(window, WM_MOUSEWHEEL, wParam, x, y);
+}
+
 void TranslateWindowEvent(const SDL_WindowEvent& event) {
     HWND__* window = FindWindowBySdlId(event.windowID);
     if (!window) {
@@ -115,6 +170,16 @@ void PumpNativeEvents() {
                 break;
             case SDL_WINDOWEVENT:
                 TranslateWindowEvent(event.window);
+                break;
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP:
+                TranslateButtonEvent(event.button);
+                break;
+            case SDL_MOUSEMOTION:
+                TranslateMotionEvent(event.motion);
+                break;
+            case SDL_MOUSEWHEEL:
+                TranslateWheelEvent(event.wheel);
                 break;
             default:
                 break;
@@ -256,6 +321,12 @@ void ChangeNativeWindowState(HWND__* window, int showCommand) {
 
 void RaiseNativeWindow(HWND__* window) {
     SDL_RaiseWindow(window->native->sdlWindow);
+}
+
+void CaptureNativePointer(HWND__*, bool isCaptured) {
+    // SDL captures for the window with the keyboard focus, which is the one
+    // the button went down in.
+    SDL_CaptureMouse(isCaptured ? SDL_TRUE : SDL_FALSE);
 }
 
 void FocusNativeWindow(HWND__* window) {

@@ -1,19 +1,30 @@
-// The Linux viewer's own options. The Windows build has none: like other
-// Windows programs it ignores what it does not know.
+// The Linux viewer's own options. The Windows build takes the view's
+// options too (the shell reads them) and, like other Windows programs,
+// ignores the options it does not know.
 #include "platform/sdl/viewer_options.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "render/view_state.h"
+
 namespace {
 
-const char* const usageLine = "usage: polyview [--watch] [DIR | DIR/poligon.m] | --help | --version\n";
+const char* const usageLine =
+    "usage: polyview [--watch] [--turn AZ,EL] [--zoom K] [DIR | DIR/poligon.m] | --help | --version\n";
 
 // --help: the usage line and these.
 const char* const helpText =
     "Draws the model \"poligon.m\" textured with \"Wall.bmp\" from DIR (default: here).\n"
-    "--watch: shows the files again whenever they change (once a change has rested 200 ms).\n"
-    "Keys: F1 switches between fullscreen and windowed mode, Esc quits.\n";
+    "  --watch       shows the files again whenever they change (once a change has rested\n"
+    "                200 ms)\n"
+    "  --turn AZ,EL  start turned AZ degrees about the model's upright axis and EL degrees\n"
+    "                towards the viewer (EL within -90 to 90)\n"
+    "  --zoom K      start at K times the start view's distance (0.05 to 20)\n"
+    "Mouse: drag with the left button to turn the model, the wheel zooms.\n"
+    "Keys: arrows turn by 15 degrees, Page Up / Page Down and + / - zoom, Home goes back\n"
+    "to the start view, F frames the whole model; F1 switches between fullscreen and\n"
+    "windowed mode, Esc quits.\n";
 
 // The arguments other than --watch, which the shell's start-up takes itself.
 std::vector<const char*> WithoutWatch(int argc, char** argv) {
@@ -27,29 +38,43 @@ std::vector<const char*> WithoutWatch(int argc, char** argv) {
 
 bool HandleViewerOptions(int argc, char** argv, int* exitStatus) {
     const std::vector<const char*> arguments = WithoutWatch(argc, argv);
-    if (arguments.size() < 2) return false;
-    const char* first = arguments[1];
-    if (arguments.size() == 2) {
-        if (std::strcmp(first, "--help") == 0) {
-            std::fputs(usageLine, stdout);
-            std::fputs(helpText, stdout);
-            *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
-            return true;
-        }
-        if (std::strcmp(first, "--version") == 0) {
-            std::fputs("polyview " POLYVIEW_VERSION "\n", stdout);
-            *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
-            return true;
-        }
-        // A folder or a file; one whose name begins with '-' is given as ./-name.
-        if (first[0] != '-') return false;
-        std::fprintf(stderr, "polyview: unknown option '%s'\n", first);
-    } else {
-        std::fputs("polyview: at most one argument, the folder or its poligon.m, may be given\n", stderr);
+    const size_t count = arguments.size();
+    // --help and --version alone.
+    const char* only = count == 2 ? arguments[1] : "";
+    if (std::strcmp(only, "--help") == 0) {
+        std::fputs(usageLine, stdout);
+        std::fputs(helpText, stdout);
+        *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
+        return true;
     }
-    std::fputs(usageLine, stderr);
-    *exitStatus = 2;
-    return true;
+    if (std::strcmp(only, "--version") == 0) {
+        std::fputs("polyview " POLYVIEW_VERSION "\n", stdout);
+        *exitStatus = std::fflush(stdout) == 0 ? 0 : 1;
+        return true;
+    }
+    // At most one folder or file; one whose name begins with '-' is given as
+    // ./-name. The view's options are checked here and read again by the
+    // shell, which gets the arguments as they are.
+    int folders = 0;
+    for (size_t i = 1; i < count; ++i) {
+        const char* argument = arguments[i];
+        ViewPose pose = StartView;
+        const char* why = nullptr;
+        if (IsViewOption(argument)) {
+            if (ApplyViewOption(argument, i + 1 < count ? arguments[++i] : nullptr, &pose, &why)) continue;
+            std::fprintf(stderr, "polyview: %s\n", why);
+        } else if (argument[0] == '-') {
+            std::fprintf(stderr, "polyview: unknown option '%s'\n", argument);
+        } else if (++folders > 1) {
+            std::fputs("polyview: at most one folder, or its poligon.m, may be given\n", stderr);
+        } else {
+            continue;
+        }
+        std::fputs(usageLine, stderr);
+        *exitStatus = 2;
+        return true;
+    }
+    return false;
 }
 
 std::string JoinCommandLine(const std::vector<std::string>& arguments) {

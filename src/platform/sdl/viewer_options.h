@@ -6,10 +6,11 @@
 #include <vector>
 
 // Answers --help and --version and refuses what the viewer does not take:
-// an option other than those, or more than one argument. Returns true when
-// the program is to end now with *exitStatus (0, or 2 after a usage line on
-// standard error); false when the arguments (none, or one folder) go on to
-// WinMain unchanged.
+// another option, a view option's value out of range (--turn, --zoom), or
+// more than one folder. Returns true when the program is to end now with
+// *exitStatus (0, or 2 after a usage line on standard error); false when the
+// arguments (the view's options and at most one folder) go on to WinMain
+// unchanged.
 bool HandleViewerOptions(int argc, char** argv, int* exitStatus);
 
 // The command line for WinMain from the arguments the start-up already has:

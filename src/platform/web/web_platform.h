@@ -33,13 +33,18 @@ namespace platform {
 // What the page reported, kept until PeekMessageA turns it into messages:
 // the html5.h callbacks only queue, so no window procedure runs inside them.
 struct PageEvent {
-    enum Kind { Key, Focus, Blur, Hidden, Shown, FullscreenLeft, CloseBox } kind;
+    enum Kind { Key, Focus, Blur, Hidden, Shown, FullscreenLeft, CloseBox, Mouse } kind;
     int elementId;
     int virtualKey;
     int scanCode;                    // browsers give none: 0
     bool isUp;
     bool isRepeat;
     bool isAltHeld;
+    // Mouse: the message, client coordinates, the left button and the wheel.
+    unsigned message;
+    int x, y;
+    bool isButtonDown;
+    int wheelDelta;
 };
 
 // State of the layer besides the windows; one thread.
@@ -95,4 +100,7 @@ void WebShowCursor(int isShown);
 int WebWaitForAnimationFrame();  // true once the next frame has begun
 int WebShowMessageBox(const char* text, const char* caption, unsigned type);  // waits for the answer
 void WebReportExit(int status);
+// The pointer on the window's picture as mouse messages (WebQueueMouseEvent).
+void WebWatchPointer(int elementId, int isOn);
+void WebCapturePointer(int elementId, int isCaptured);
 }

@@ -323,4 +323,155 @@ mergeInto(LibraryManager.library, {
     console.info('polyview: ended with status ' + status);
     if (Module['onEnded']) Module['onEnded'](status);
   },
+
+  // The pointer on a window's picture as the mouse's messages, in pixels of
+  // the picture however the page shows it scaled (a narrow page, the
+  // fullscreen): a mouse's left button or one finger is the left button
+  // held, two fingers pinching turn the wheel by the change of their
+  // distance (a notch for each factor of 1 / 0.9), the wheel's notches are
+  // 120 units. A press on the picture is followed to its release anywhere
+  // in the page; the program's capture (SetCapture) decides which messages
+  // from outside the picture it takes, and keeps them coming from outside
+  // the browser's window too. Touch gestures on the picture and the wheel
+  // over it neither scroll nor zoom the page.
+  $WebPointer: {
+    pictures: {},  // elementId: {canvas, pointers (id: client point, two at most), wheelRest, listeners}
+    pixelsPerNotch: [100, 3, 1],  // the wheel's delta for a notch, by deltaMode: pixels, lines, pages
+    notchesPerFactor: -1 / Math.log(0.9),
+
+    // Picture pixels of a point in the page's client coordinates: the
+    // picture fills its canvas's box with its proportions kept (contained).
+    pictureAt: function(canvas, point) {
+      var r = canvas.getBoundingClientRect();
+      var scale = Math.min(r.width / canvas.width, r.height / canvas.height) || 1;
+      var within = function(value) { return Math.max(-32768, Math.min(32767, Math.floor(value))) || 0; };
+      return [within((point.x - r.left - (r.width - canvas.width * scale) / 2) / scale),
+              within((point.y - r.top - (r.height - canvas.height * scale) / 2) / scale)];
+    },
+
+    send: function(elementId, message, point, isButtonDown, wheelDelta) {
+      var at = WebPointer.pictureAt(WebPointer.pictures[elementId].canvas, point);
+      _WebQueueMouseEvent(elementId, message, at[0], at[1], isButtonDown ? 1 : 0, wheelDelta || 0);
+    },
+
+    // Whole units of the wheel, the fractions kept for the next turn.
+    turnWheel: function(elementId, point, units) {
+      var picture = WebPointer.pictures[elementId];
+      if (!isFinite(units)) return;
+      picture.wheelRest += units;
+      var whole = Math.round(picture.wheelRest);
+      if (!whole) return;
+      var sent = Math.max(-32768, Math.min(32767, whole));
+      picture.wheelRest = sent === whole ? picture.wheelRest - whole : 0;
+      WebPointer.send(elementId, 0x020A, point, picture.pointers.size === 1, sent);  // WM_MOUSEWHEEL
+    },
+
+    distance: function(pointers) {
+      var p = Array.from(pointers.values());
+      return Math.hypot(p[0].x - p[1].x, p[0].y - p[1].y);
+    },
+
+    listen: function(elementId, canvas) {
+      var picture = {canvas: canvas, pointers: new Map(), wheelRest: 0, pinch: 0};
+      WebPointer.pictures[elementId] = picture;
+      var WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201, WM_LBUTTONUP = 0x0202;
+      var pointOf = function(event) { return {x: event.clientX, y: event.clientY}; };
+      var released = function(event) {
+        var pointers = picture.pointers;
+        if (!pointers.has(event.pointerId)) return;
+        var point = pointOf(event);
+        pointers.delete(event.pointerId);
+        if (pointers.size === 0) {
+          WebPointer.send(elementId, WM_LBUTTONUP, point, false);
+        } else {
+          // The finger left on the picture after a pinch drags again.
+          WebPointer.send(elementId, WM_LBUTTONDOWN, pointers.values().next().value, true);
+        }
+      };
+      picture.listeners = {
+        pointerdown: function(event) {
+          var pointers = picture.pointers;
+          if ((event.pointerType === 'mouse' && event.button !== 0) || pointers.size >= 2) return;
+          pointers.set(event.pointerId, pointOf(event));
+          if (pointers.size === 1) {
+            WebPointer.send(elementId, WM_LBUTTONDOWN, pointOf(event), true);
+          } else {
+            // A second finger: the drag ends where the first one is, and a pinch begins.
+            var first = pointers.values().next().value;
+            WebPointer.send(elementId, WM_LBUTTONUP, first, false);
+            picture.pinch = WebPointer.distance(pointers);
+          }
+        },
+        pointermove: function(event) {
+          var pointers = picture.pointers;
+          if (!pointers.has(event.pointerId)) {
+            // The mouse over the picture with no button held.
+            if (event.target === canvas && event.pointerType === 'mouse' && !pointers.size)
+              WebPointer.send(elementId, WM_MOUSEMOVE, pointOf(event), false);
+            return;
+          }
+          if (event.pointerType === 'mouse' && !(event.buttons & 1)) {
+            released(event);  // the left button let go while another is held
+            return;
+          }
+          pointers.set(event.pointerId, pointOf(event));
+          if (pointers.size === 1) {
+            WebPointer.send(elementId, WM_MOUSEMOVE, pointOf(event), true);
+            return;
+          }
+          var distance = WebPointer.distance(pointers);
+          if (picture.pinch > 0 && distance > 0) {
+            WebPointer.turnWheel(elementId, pointOf(event),
+                                 120 * WebPointer.notchesPerFactor * Math.log(distance / picture.pinch));
+          }
+          picture.pinch = distance;
+        },
+        pointerup: released,
+        pointercancel: released,
+        wheel: function(event) {
+          event.preventDefault();
+          var notches = -event.deltaY / (WebPointer.pixelsPerNotch[event.deltaMode] || 1);
+          WebPointer.turnWheel(elementId, pointOf(event), 120 * notches);
+        },
+      };
+      canvas.addEventListener('pointerdown', picture.listeners.pointerdown);
+      canvas.addEventListener('wheel', picture.listeners.wheel, {passive: false});
+      ['pointermove', 'pointerup', 'pointercancel'].forEach(function(type) {
+        window.addEventListener(type, picture.listeners[type]);
+      });
+    },
+
+    forget: function(elementId) {
+      var picture = WebPointer.pictures[elementId];
+      if (!picture) return;
+      picture.canvas.removeEventListener('pointerdown', picture.listeners.pointerdown);
+      picture.canvas.removeEventListener('wheel', picture.listeners.wheel, {passive: false});
+      ['pointermove', 'pointerup', 'pointercancel'].forEach(function(type) {
+        window.removeEventListener(type, picture.listeners[type]);
+      });
+      delete WebPointer.pictures[elementId];
+    },
+  },
+
+  WebWatchPointer__deps: ['$WebPointer'],
+  WebWatchPointer: function(elementId, isOn) {
+    WebPointer.forget(elementId);
+    var canvas = document.getElementById('polyview-canvas-' + elementId);
+    if (isOn && canvas) WebPointer.listen(elementId, canvas);
+  },
+
+  // The browser's pointer capture for the pointer that holds the button.
+  WebCapturePointer__deps: ['$WebPointer'],
+  WebCapturePointer: function(elementId, isCaptured) {
+    var picture = WebPointer.pictures[elementId];
+    if (!picture) return;
+    picture.pointers.forEach(function(point, id) {
+      try {
+        if (isCaptured) picture.canvas.setPointerCapture(id);
+        else picture.canvas.releasePointerCapture(id);
+      } catch (error) {
+        // released already
+      }
+    });
+  },
 });

@@ -71,9 +71,27 @@ void SetElementCallbacks(NativeWindow* native, bool isOn) {
     emscripten_set_blur_callback(canvas, data, EM_TRUE, isOn ? OnFocus : nullptr);
     if (!native->closeBox.empty())
         emscripten_set_click_callback(native->closeBox.c_str(), data, EM_TRUE, isOn ? OnCloseBox : nullptr);
+    WebWatchPointer(native->elementId, isOn);
 }
 
-void TranslateEvent(const PageEvent& event) {
+// Outside the client area only the window that has the mouse captured gets
+// its messages, as on Windows; the wheel's go to the window wherever the
+// pointer is, with screen coordinates. True for a button's message posted.
+bool PostPageMouseEvent(HWND__* window, const PageEvent& event) {
+    WPARAM buttons = event.isButtonDown ? MK_LBUTTON : 0;
+    if (event.message == WM_MOUSEWHEEL) {
+        PostMouseMessage(window, WM_MOUSEWHEEL, MAKEWPARAM(buttons, event.wheelDelta), event.x + window->x,
+                         event.y + window->y);
+        return false;
+    }
+    bool isInside = event.x >= 0 && event.y >= 0 && event.x < window->width && event.y < window->height;
+    if (!isInside && GetCapture() != window) return false;
+    PostMouseMessage(window, event.message, buttons, event.x, event.y);
+    return event.message != WM_MOUSEMOVE;
+}
+
+// True when it posted a mouse button's message.
+bool TranslateEvent(const PageEvent& event) {
     switch (event.kind) {
         case PageEvent::Hidden:
         case PageEvent::Shown:
@@ -86,24 +104,24 @@ void TranslateEvent(const PageEvent& event) {
                 else
                     NoteRestored(window);
             }
-            return;
+            return false;
         case PageEvent::FullscreenLeft:
             // The browser is back to the page's own size, as after F1: the
             // window shown fullscreen gets a tap of F1, so that the viewer
             // switches to windowed mode as it does for the key.
-            if (!layer.isFullscreenModeSet) return;
+            if (!layer.isFullscreenModeSet) return false;
             layer.isFullscreenModeSet = false;
             for (HWND__* window : windowManager.windows) {
                 if (!window->isVisible || !(window->style & WS_POPUP)) continue;
                 PostKeyMessage(window, VK_F1, 0, false, false, false);
                 PostKeyMessage(window, VK_F1, 0, true, false, false);
             }
-            return;
+            return false;
         default:
             break;
     }
     HWND__* window = FindWindowByElement(event.elementId);
-    if (!window) return;  // an event for a window destroyed since
+    if (!window) return false;  // an event for a window destroyed since
     switch (event.kind) {
         case PageEvent::Key:
             PostKeyMessage(window, event.virtualKey, event.scanCode, event.isUp, event.isRepeat, event.isAltHeld);
@@ -117,9 +135,12 @@ void TranslateEvent(const PageEvent& event) {
         case PageEvent::CloseBox:
             NoteCloseRequested(window);
             break;
+        case PageEvent::Mouse:
+            return PostPageMouseEvent(window, event);
         default:
             break;
     }
+    return false;
 }
 
 }  // namespace
@@ -137,11 +158,14 @@ void StartPlatform() {
                                              OnFullscreenChange);
 }
 
+// Up to a mouse button's message at most: the window procedure takes it
+// (and sets or releases the capture) before the events that follow are
+// turned into messages for it.
 void PumpNativeEvents() {
     while (!layer.events.empty()) {
         PageEvent event = layer.events.front();
         layer.events.pop_front();
-        TranslateEvent(event);
+        if (TranslateEvent(event)) return;
     }
 }
 
@@ -213,7 +237,27 @@ void FocusNativeWindow(HWND__* window) {
     WebFocusCanvas(window->native->elementId);
 }
 
+// The browser's pointer capture, so that a drag goes on outside the page's
+// window too.
+void CaptureNativePointer(HWND__* window, bool isCaptured) {
+    if (window && window->native) WebCapturePointer(window->native->elementId, isCaptured);
+}
+
 }  // namespace platform
+
+// From the page (WebPointer in web_platform.js): queued, as every page event.
+extern "C" EMSCRIPTEN_KEEPALIVE void WebQueueMouseEvent(int elementId, unsigned message, int x, int y,
+                                                        int isButtonDown, int wheelDelta) {
+    platform::PageEvent event = {};
+    event.kind = platform::PageEvent::Mouse;
+    event.elementId = elementId;
+    event.message = message;
+    event.x = x;
+    event.y = y;
+    event.isButtonDown = isButtonDown != 0;
+    event.wheelDelta = wheelDelta;
+    platform::layer.events.push_back(event);
+}
 
 void platform::ShutdownPlatform() {
     while (!layer.contexts.empty()) {
