@@ -4,19 +4,21 @@
 # (rename, in place, delete and create, a link pointed elsewhere) shows the
 # new scene in the same window as `polyview-tool snapshot` draws it, no
 # frame or title shows a save in progress, and the title says why a picture
-# could not be used while the last scene stays.
+# could not be used while the last scene stays. The viewer starts turned, and
+# its view is kept across every reload.
 set -euo pipefail
 if [ "${1:-}" = wine ]; then POLYVIEW=${POLYVIEW_EXE:?}; fi
 . "$(dirname "$0")/e2e_common.sh"
 if [ "${1:-}" = wine ]; then use_wine; export LANG=C.UTF-8; fi
 : "${POLYVIEW_TOOL:?}"
-VIEWER_ARGS=--watch
+VIEW="--turn 25,15 --zoom 1.2"
+VIEWER_ARGS="--watch $VIEW"
 
 # stage NAME WRITE: a copy of the scene's folder changed by `WRITE FOLDER`,
 # and its snapshot NAME.png, the frame to expect once it is saved.
 stage() {
   rm -rf "${WORK:?}/$1" && cp -r "$DIR" "$WORK/$1" && "$2" "$WORK/$1"
-  "$POLYVIEW_TOOL" snapshot --dir "$WORK/$1" --out "$WORK/$1.png" >/dev/null || fail "no snapshot of $1"
+  "$POLYVIEW_TOOL" snapshot --dir "$WORK/$1" $VIEW --out "$WORK/$1.png" >/dev/null || fail "no snapshot of $1"
 }
 same_as() {  # same_as SHOT NAME: within the snapshot tolerance of NAME.png
   [ "$(differing_pixels "$1" "$WORK/$2.png")" -le 3072 ]
