@@ -31,7 +31,6 @@ wait_frame() {
   fail "no frame of $1"
 }
 wait_title() {
-  local i
   for ((i = 0; i < 200; i++)); do
     [ "$(xdotool getwindowname "$id")" = "$1" ] && return 0
     sleep 0.05
@@ -39,8 +38,7 @@ wait_title() {
   fail "title is '$(xdotool getwindowname "$id")', not '$1'"
 }
 finish() {
-  xdotool windowfocus --sync "$id" && press Escape
-  wait_viewer 15
+  xdotool windowfocus --sync "$id" && press Escape && wait_viewer 15
   [ "$VIEWER_STATUS" = 0 ] || fail "exit status $VIEWER_STATUS"
 }
 house_picture() { cp "$WORK/house/Wall.bmp" "$1/Wall.bmp"; }
