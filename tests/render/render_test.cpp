@@ -398,7 +398,16 @@ TEST_F(RenderTest, ReloadsReplaceTheSceneAndLeaveNothingBehind) {
     }
     for (size_t i = 0; i + 1 < names.size(); ++i) EXPECT_FALSE(glIsTexture(names[i])) << names[i];
     EXPECT_TRUE(glIsTexture(wallTexture));
-    EXPECT_LE(ResidentPages(), firstLoad + firstLoad / 10) << "first load: " << firstLoad;
+    // AddressSanitizer holds freed blocks back from reuse, so its build's
+    // memory grows with every reload whatever the code does.
+#ifdef POLYVIEW_SANITIZE
+    const bool isMemoryKept = false;
+#else
+    const bool isMemoryKept = true;
+#endif
+    if (isMemoryKept) {
+        EXPECT_LE(ResidentPages(), firstLoad + firstLoad / 10) << "first load: " << firstLoad;
+    }
     EXPECT_EQ(At(Frame(), Width / 2, Height / 2).b, 255);  // the last picture: blue
 
     WriteText("Wall.bmp", "not a picture");
