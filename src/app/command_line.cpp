@@ -16,7 +16,7 @@ namespace {
 // wider than the screen. Standard error gets the whole text.
 constexpr size_t MaxShownPathLength = 64;
 
-const char ViewerUsage[] = "usage: polyview [--turn AZ,EL] [--zoom K] [DIR | DIR/poligon.m]";
+const char ViewerUsage[] = "usage: polyview [--watch] [--turn AZ,EL] [--zoom K] [DIR | DIR/poligon.m]";
 
 bool IsBlank(WCHAR c) {
     return c == ' ' || c == '\t';

@@ -194,7 +194,7 @@ TEST_F(StartFolderTest, TheViewOptionsGiveTheStartViewOtherOptionsAreIgnored) {
         ASSERT_EQ(fake::boxes.size(), 1u) << refusal.first;
         const std::string& text = fake::boxes[0].text;
         EXPECT_EQ(text.rfind(std::string(refusal.second) + " takes ", 0), 0u) << text;
-        EXPECT_EQ(text.substr(text.find("\n\n")), "\n\nusage: polyview [--turn AZ,EL] [--zoom K] [DIR | DIR/poligon.m]");
+        EXPECT_EQ(text.substr(text.find("\n\n")), "\n\nusage: polyview [--watch] [--turn AZ,EL] [--zoom K] [DIR | DIR/poligon.m]");
         EXPECT_TRUE(IsStartPose(CurrentView) && IsStartPose(HomeView)) << refusal.first;
     }
 }
