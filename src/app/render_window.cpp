@@ -22,7 +22,6 @@ WindowStateRecord WindowState = {
         // The rest is filled by the first build that gets past window creation.
         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
     },
-    false,   // isDragging
     {0, 0},  // dragPoint
 };
 

@@ -72,30 +72,30 @@ LRESULT CALLBACK RenderWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             return 0;
 
         case WM_LBUTTONDOWN:
-            SetCapture(window);  // a drag that leaves the window goes on
-            WindowState.isDragging = true;
+            // A drag lasts while the window holds the mouse, so one that
+            // leaves the window goes on.
+            SetCapture(window);
             WindowState.dragPoint = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
             return 0;
 
         case WM_MOUSEMOVE:
-            if (WindowState.isDragging && !(wParam & MK_LBUTTON)) {
+            if (GetCapture() != window) return 0;
+            if (!(wParam & MK_LBUTTON)) {
                 ReleaseCapture();  // the button came up unseen: the drag is over
-            } else if (WindowState.isDragging) {
+            } else {
                 DragTo(lParam);
             }
             return 0;
 
         case WM_LBUTTONUP:
-            if (WindowState.isDragging) {
+            if (GetCapture() == window) {
                 DragTo(lParam);
-                WindowState.isDragging = false;
                 ReleaseCapture();
             }
             return 0;
 
         case WM_CAPTURECHANGED:
-            WindowState.isDragging = false;  // the drag ends where it got to
-            return 0;
+            return 0;  // the drag ended with the capture, where it got to
 
         case WM_MOUSEWHEEL:
             ZoomView(&CurrentView, double(GET_WHEEL_DELTA_WPARAM(wParam)) / WHEEL_DELTA);

@@ -25,8 +25,7 @@ struct WindowStateRecord {
     // last idle pass still counts as down in the next one.
     KeyTable keyPressed;
     PIXELFORMATDESCRIPTOR pixelFormatDesc;  // the one pixel-format request of the process
-    bool isDragging;   // the left button went down in the window, which holds the capture
-    POINT dragPoint;   // where the drag's last message had the pointer, in client pixels
+    POINT dragPoint;  // where a drag's last message had the pointer, in client pixels
 };
 
 // The one process-wide window state.
